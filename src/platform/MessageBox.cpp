@@ -1,0 +1,53 @@
+#include "platform/MessageBox.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace gq {
+namespace {
+
+std::mutex g_backendMutex;  // guards g_backend
+MessageBoxBackend g_backend;
+
+int ButtonAt(unsigned flags, int index) {
+  static const int kButtons[][3] = {
+      {IDOK, IDOK, IDOK},          {IDOK, IDCANCEL, IDCANCEL},  {IDABORT, IDRETRY, IDIGNORE},
+      {IDYES, IDNO, IDCANCEL},     {IDYES, IDNO, IDNO},         {IDRETRY, IDCANCEL, IDCANCEL},
+  };
+  unsigned set = flags & 0xF;
+  if (set > 5) set = 0;
+  return kButtons[set][index];
+}
+
+int ConsoleBackend(const MessageBoxRequest& request) {
+  std::fprintf(stderr, "[%s] %s\n", request.caption.c_str(), request.text.c_str());
+  std::fflush(stderr);
+  return DefaultButtonOf(request.flags);
+}
+
+}  // namespace
+
+int DefaultButtonOf(unsigned flags) {
+  int index = static_cast<int>((flags >> 8) & 0xF);
+  if (index > 2) index = 0;
+  return ButtonAt(flags, index);
+}
+
+int MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  MessageBoxBackend backend;
+  {
+    std::lock_guard<std::mutex> lock(g_backendMutex);
+    backend = g_backend;
+  }
+  MessageBoxRequest request{text, caption, flags};
+  return backend ? backend(request) : ConsoleBackend(request);
+}
+
+MessageBoxBackend SetMessageBoxBackend(MessageBoxBackend backend) {
+  std::lock_guard<std::mutex> lock(g_backendMutex);
+  MessageBoxBackend previous = std::move(g_backend);
+  g_backend = std::move(backend);
+  return previous;
+}
+
+}  // namespace gq

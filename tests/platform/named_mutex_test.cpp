@@ -1,0 +1,45 @@
+#include "platform/NamedMutex.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace gq {
+namespace {
+
+TEST(NamedMutex, SecondHolderSeesAlreadyExistedUntilReleased) {
+  NamedMutex first;
+  NamedMutex second;
+  ASSERT_EQ(first.Create("GlimmerQuorum_test/label"), NamedMutex::Result::Created);
+  EXPECT_EQ(second.Create("GlimmerQuorum_test/label"), NamedMutex::Result::AlreadyExisted);
+  first.Release();
+  EXPECT_EQ(second.Create("GlimmerQuorum_test/label"), NamedMutex::Result::Created);
+}
+
+TEST(NamedMutex, AnotherProcessSeesTheMutexAndTheSystemReleasesItAtExit) {
+  NamedMutex mine;
+  ASSERT_EQ(mine.Create("GlimmerQuorum_test_process"), NamedMutex::Result::Created);
+  pid_t child = fork();
+  if (child == 0) {
+    NamedMutex theirs;
+    _exit(theirs.Create("GlimmerQuorum_test_process") == NamedMutex::Result::AlreadyExisted ? 0
+                                                                                              : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(NamedMutex, RuntimeFolderIsPrivate) {
+  std::string folder = RuntimeFolder();
+  ASSERT_FALSE(folder.empty());
+  struct stat info;
+  ASSERT_EQ(stat(folder.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(SafeFileName("a/b\nc"), "a_b_c");
+  EXPECT_EQ(SafeFileName(".."), "_..");
+}
+
+}  // namespace
+}  // namespace gq
