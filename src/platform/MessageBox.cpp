@@ -20,7 +20,11 @@ int ButtonAt(unsigned flags, int index) {
 }
 
 int ConsoleBackend(const MessageBoxRequest& request) {
-  std::fprintf(stderr, "[%s] %s\n", request.caption.c_str(), request.text.c_str());
+  if (request.caption.empty()) {
+    std::fprintf(stderr, "%s\n", request.text.c_str());
+  } else {
+    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+  }
   std::fflush(stderr);
   return DefaultButtonOf(request.flags);
 }
@@ -41,6 +45,11 @@ int MessageBox(const std::string& text, const std::string& caption, unsigned fla
   }
   MessageBoxRequest request{text, caption, flags};
   return backend ? backend(request) : ConsoleBackend(request);
+}
+
+bool IsConsoleMessageBox() {
+  std::lock_guard<std::mutex> lock(g_backendMutex);
+  return !g_backend;
 }
 
 MessageBoxBackend SetMessageBoxBackend(MessageBoxBackend backend) {

@@ -60,6 +60,9 @@ int DefaultButtonOf(unsigned flags);
 // backend. Returns the backend that was installed before.
 MessageBoxBackend SetMessageBoxBackend(MessageBoxBackend backend);
 
+// Whether boxes go to the console (no backend installed).
+bool IsConsoleMessageBox();
+
 // The caption of the program's own boxes.
 inline constexpr const char* kProgramCaption = "GlimmerQuorum";
 
