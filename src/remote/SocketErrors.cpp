@@ -3,6 +3,7 @@
 #include <netdb.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -111,6 +112,19 @@ struct PendingError {
 
 thread_local PendingError t_Pending;
 
+// Writes one formatted line to standard error; a line that does not fit is cut and
+// still ends with its line feed.
+__attribute__((format(printf, 1, 2))) void PrintLine(const char* format, ...) {
+  char line[kMaxLineLength];
+  va_list arguments;
+  va_start(arguments, format);
+  int length = std::vsnprintf(line, sizeof line, format, arguments);
+  va_end(arguments);
+  if (length < 0) return;
+  if (length >= kMaxLineLength) line[kMaxLineLength - 2] = '\n';
+  std::fputs(line, stderr);
+}
+
 }  // namespace
 
 const SocketErrorEntry* SocketErrorTable() { return kTable; }
@@ -174,19 +188,15 @@ void ClearPendingSocketError() {
 
 void ReportSocketError(const char* context) {
   if (t_Pending.code == 0) return;
-  char line[kMaxLineLength];
-  std::snprintf(line, sizeof line, "%s: %s\n", context, t_Pending.libraryText.c_str());
-  std::fputs(line, stderr);
+  PrintLine("%s: %s\n", context, t_Pending.libraryText.c_str());
   const SocketErrorEntry* entry = FindSocketError(t_Pending.code);
   if (!entry) {
-    std::snprintf(line, sizeof line, "%s: unknown error (%d)\n", context, t_Pending.code);
+    PrintLine("%s: unknown error (%d)\n", context, t_Pending.code);
   } else if (entry->description) {
-    std::snprintf(line, sizeof line, "%s: %s (%s,%d)\n", context, entry->description, entry->name,
-                  t_Pending.code);
+    PrintLine("%s: %s (%s,%d)\n", context, entry->description, entry->name, t_Pending.code);
   } else {
-    std::snprintf(line, sizeof line, "%s: error %s (%d)\n", context, entry->name, t_Pending.code);
+    PrintLine("%s: error %s (%d)\n", context, entry->name, t_Pending.code);
   }
-  std::fputs(line, stderr);
   ClearPendingSocketError();
 }
 
