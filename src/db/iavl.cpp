@@ -1,7 +1,6 @@
 #include "db/iavl.h"
 
 #include <cstdlib>
-#include <cstring>
 
 namespace gq {
 namespace {

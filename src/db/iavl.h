@@ -85,9 +85,10 @@ iavl* iavl_create(iavl* header, iavl_compare compare, void* context, int duplica
 // a tree again.
 void iavl_destroy(iavl* tree, iavl_item_callback callback);
 
-// Finds an item equal to key (with exact != 0: the very item key; the tree must then hold items
-// comparable by address). rank and node (each may be none) receive the rank and node of the
-// found item, or -1 and none. Among several equal items a non-exact search may return any.
+// Finds an item equal to key; with exact != 0 only the very item key matches (equal items are
+// passed by address, or in a duplicate mode 2 tree walked from the first equal one). rank and
+// node (each may be none) receive the rank and node of the found item, or -1 and none. Among
+// several equal items a non-exact search may return any.
 void* iavl_find(const iavl* tree, const void* key, int exact, int32_t* rank = nullptr,
                 iavl_node** node = nullptr);
 int32_t iavl_rank_of(const iavl* tree, const void* key, int exact);
