@@ -1,0 +1,64 @@
+// Entry of gqtool: picks the subcommand from the command table and runs it.
+
+#include "app/gqtool.h"
+
+#include <cstring>
+#include <iostream>
+
+#include "frame/Settings.h"
+
+namespace gq {
+namespace {
+
+struct ToolCommand {
+  const char* name;
+  const char* synopsis;
+  const char* help;
+  int (*run)(const ToolArguments& args, std::ostream& out, std::ostream& err);
+};
+
+const ToolCommand kCommands[] = {
+    {"signature", "signature FILE...",
+     "Reads each picture as GlimmerQuorum loads it (built-in formats BMP/DIB, JPEG, PNG,\n"
+     "PBM/PGM/PPM, Sun raster, TIFF, and others through the import filter of the user's\n"
+     "settings), makes its thumbnail and computes its signature. Prints two lines per\n"
+     "picture:\n"
+     "  thumb W H              the thumbnail's width and height\n"
+     "  V0 V1 ... V102         signature values 0-102, separated by single blanks\n"
+     "A picture that cannot be read or whose thumbnail has a side of 2 pixels or less\n"
+     "prints one line \"error: \" and the reason instead; the command then exits with 1\n"
+     "after the last file.",
+     RunSignatureCommand},
+};
+
+void PrintHelp(std::ostream& out) {
+  out << "Usage: gqtool COMMAND [ARGUMENTS]\n"
+         "       gqtool --help\n\n"
+         "GlimmerQuorum's tool for scripts and headless use.\n\nCommands:\n";
+  for (const ToolCommand& command : kCommands)
+    out << "\n  gqtool " << command.synopsis << "\n\n" << command.help << "\n";
+  out << "\nExit codes: 0 success, 1 a command failed for some input, 2 usage error.\n";
+}
+
+}  // namespace
+}  // namespace gq
+
+int main(int argc, char** argv) {
+  using namespace gq;
+  if (argc < 2) {
+    PrintHelp(std::cerr);
+    return 2;
+  }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintHelp(std::cout);
+    return 0;
+  }
+  for (const ToolCommand& command : kCommands) {
+    if (name != command.name) continue;
+    LoadOrSaveSettings(false);
+    return command.run(ToolArguments(argv + 2, argv + argc), std::cout, std::cerr);
+  }
+  std::cerr << "gqtool: unknown command \"" << name << "\"; see gqtool --help\n";
+  return 2;
+}

@@ -1,0 +1,18 @@
+// gqtool, the program for scripted and headless use beside GlimmerQuorum: one function
+// per subcommand, listed in the command table of gqtool.cpp. Each command gets its
+// arguments (after the command name) and the two output streams, and returns the exit
+// code. Commands run on the main thread of the gqtool process.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace gq {
+
+using ToolArguments = std::vector<std::string>;
+
+// gqtool signature FILE...: thumbnail size and signature values 0-102 of each picture.
+int RunSignatureCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace gq

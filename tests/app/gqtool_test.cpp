@@ -1,0 +1,170 @@
+// Runs the real gqtool binary on generated pictures.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "loading/LoadPicture.h"
+#include "platform/Process.h"
+#include "signature/Signature.h"
+#include "signature/Thumbnail.h"
+
+extern char** environ;
+
+namespace gq {
+namespace {
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+class Gqtool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "gqtoolXXXXXX").string();
+    m_folder = mkdtemp(pattern.data());
+    // The tool reads the user's settings; give it an empty settings folder of its own.
+    setenv("GLIMMERQUORUM_CONFIG_DIR", (m_folder / "config").c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("GLIMMERQUORUM_CONFIG_DIR");
+    std::filesystem::remove_all(m_folder);
+  }
+  std::string File(const std::string& name) const { return (m_folder / name).string(); }
+
+  // Runs gqtool with the arguments, standard output into a file.
+  ToolRun Run(const std::vector<std::string>& args) {
+    const std::string outPath = File("out.txt");
+    std::vector<std::string> words = {GQTOOL_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    ToolRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    std::ifstream in(outPath);
+    run.out.assign(std::istreambuf_iterator<char>(in), {});
+    return run;
+  }
+
+  // The two lines the tool must print, computed in this process.
+  static std::string Expected(const std::string& path) {
+    IplImage* image = LoadPicture(path.c_str(), 1);
+    if (image == nullptr) return "";
+    PackedImage thumb;
+    MakeThumbnail(image->width, image->height, image->widthStep,
+                  reinterpret_cast<uint8_t*>(image->imageData), kThumbnailSide, &thumb);
+    Signature s{};
+    ComputeSignature(thumb.width, thumb.height, thumb.pixels.data(), image->width, image->height,
+                     s.data());
+    cvReleaseImage(&image);
+    std::ostringstream text;
+    text << "thumb " << thumb.width << ' ' << thumb.height << '\n';
+    for (int i = 0; i < kComputedSignatureLength; ++i) text << (i ? " " : "") << s[i];
+    text << '\n';
+    return text.str();
+  }
+
+  std::filesystem::path m_folder;
+};
+
+cv::Mat Picture(int width, int height) {
+  cv::Mat m(height, width, CV_8UC3);
+  cv::randu(m, 0, 256);
+  m(cv::Rect(width / 4, height / 4, width / 3, height / 3)).setTo(cv::Scalar(0, 0, 255));
+  return m;
+}
+
+TEST_F(Gqtool, SignatureOfEveryBuiltInFormat) {
+  cv::theRNG().state = 12345;
+  const cv::Mat picture = Picture(300, 200);
+  std::vector<std::string> files;
+  for (const char* name : {"p.bmp", "p.jpg", "p.png", "p.ppm", "p.tif", "p.ras"}) {
+    files.push_back(File(name));
+    ASSERT_TRUE(cv::imwrite(files.back(), picture)) << name;
+  }
+  // Formats written by ImageMagick: ASCII and binary PBM/PGM/PPM, Sun raster type 3.
+  for (const char* name : {"a.pbm", "a.pgm", "b.pgm", "a.ppm", "im.ras"}) {
+    std::vector<std::string> argv = {"/usr/bin/convert", File("p.png")};
+    if (name[0] == 'a') argv.push_back("-compress"), argv.push_back("none");
+    argv.push_back(File(name));
+    ASSERT_TRUE(RunProcess(argv, 60000).exitCode == 0) << name;
+    files.push_back(File(name));
+  }
+  const ToolRun run = Run([&] {
+    std::vector<std::string> args = {"signature"};
+    args.insert(args.end(), files.begin(), files.end());
+    return args;
+  }());
+  EXPECT_EQ(run.exitCode, 0);
+  std::string expected;
+  for (const std::string& f : files) expected += Expected(f);
+  EXPECT_EQ(run.out, expected);
+
+  // Each picture gives "thumb 96 64" and 103 numbers.
+  std::istringstream lines(run.out);
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    if (count++ % 2 == 0) {
+      EXPECT_EQ(line, "thumb 96 64");
+    } else {
+      std::istringstream values(line);
+      int v, n = 0;
+      while (values >> v) ++n;
+      EXPECT_EQ(n, kComputedSignatureLength);
+    }
+  }
+  EXPECT_EQ(count, 2 * static_cast<int>(files.size()));
+
+  // The same input twice gives the same bytes.
+  EXPECT_EQ(Run({"signature", files[1]}).out, Run({"signature", files[1]}).out);
+}
+
+TEST_F(Gqtool, UnreadableAndTooSmallPicturesPrintAnErrorLine) {
+  cv::theRNG().state = 777;
+  ASSERT_TRUE(cv::imwrite(File("good.png"), Picture(50, 40)));
+  ASSERT_TRUE(cv::imwrite(File("tiny.png"), Picture(2, 9)));
+  std::ofstream(File("text.jpg")) << "no picture";
+  const ToolRun run =
+      Run({"signature", File("text.jpg"), File("good.png"), File("tiny.png"), File("absent")});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "error: cannot read picture \"" + File("text.jpg") + "\"\n" +
+                         Expected(File("good.png")) + "error: picture too small \"" +
+                         File("tiny.png") + "\"\n" + "error: cannot read picture \"" +
+                         File("absent") + "\"\n");
+}
+
+TEST_F(Gqtool, HelpAndUsageErrors) {
+  const ToolRun help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("gqtool signature FILE..."), std::string::npos);
+  EXPECT_NE(help.out.find("thumb W H"), std::string::npos);
+  EXPECT_EQ(Run({}).exitCode, 2);
+  EXPECT_EQ(Run({"signature"}).exitCode, 2);
+  EXPECT_EQ(Run({"no-such-command"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace gq
