@@ -74,9 +74,9 @@ bool FileByteStream::SeekTo(int64_t position) {
   return true;
 }
 
-int64_t FileByteStream::Remaining() const {
-  int64_t size = FileSize(m_Fd);
-  return size < 0 ? -1 : std::max<int64_t>(0, size - m_Position);
+int64_t FileByteStream::Remaining() {
+  if (m_FileSize == -2) m_FileSize = FileSize(m_Fd);
+  return m_FileSize < 0 ? -1 : std::max<int64_t>(0, m_FileSize - m_Position);
 }
 
 }  // namespace gq

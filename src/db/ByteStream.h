@@ -33,9 +33,9 @@ class FileByteStream : public ByteStream {
   // Moves to an absolute offset (writing out pending bytes first).
   bool SeekTo(int64_t position);
   int64_t Position() const { return m_Position; }
-  // Bytes from the position to the end of the file as it is on disk (-1 when unknown);
-  // used while reading.
-  int64_t Remaining() const;
+  // Bytes from the position to the end of the file as it was on disk at the first call
+  // (-1 when unknown); used while reading, to bound what a damaged length may claim.
+  int64_t Remaining();
 
  private:
   int m_Fd;
@@ -45,6 +45,7 @@ class FileByteStream : public ByteStream {
   size_t m_ReadEnd = 0;
   std::vector<unsigned char> m_WriteBuffer;
   bool m_Failed = false;  // a write failed; Flush reports it
+  int64_t m_FileSize = -2;  // measured by the first Remaining(); -2 = not yet
 };
 
 }  // namespace gq

@@ -1,6 +1,7 @@
 #include "db/PathOrder.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 #include "frame/Text.h"
@@ -21,11 +22,28 @@ int64_t DigitRun(std::string_view text, size_t pos) {
   return value;
 }
 
+// Where the character-by-character scan can start: behind the longest byte-identical
+// prefix, moved back to a character boundary and to the start of a digit run that the
+// prefix ends in (a digit run is compared as a whole number).
+size_t ScanStart(std::string_view a, std::string_view b) {
+  size_t limit = std::min(a.size(), b.size());
+  size_t p = 0;
+  for (uint64_t x, y; p + 8 <= limit; p += 8) {  // eight bytes at a time first
+    std::memcpy(&x, a.data() + p, 8);
+    std::memcpy(&y, b.data() + p, 8);
+    if (x != y) break;
+  }
+  while (p < limit && a[p] == b[p]) ++p;
+  while (p > 0 && (static_cast<unsigned char>(a[p - 1]) & 0x80)) --p;
+  while (p > 0 && IsDigit(a[p - 1])) --p;
+  return p;
+}
+
 }  // namespace
 
 int ComparePathsIgnoringCase(std::string_view a, std::string_view b) {
-  size_t i = 0;
-  size_t j = 0;
+  size_t i = ScanStart(a, b);
+  size_t j = i;
   while (i < a.size() && j < b.size()) {
     char x = a[i];
     char y = b[j];

@@ -25,6 +25,10 @@ TEST(PathOrder, DigitRunsSeparatorsAndCase) {
   EXPECT_LT(ComparePaths("abc", "abc\xc3\xa4"), 0);  // whatever character extends it
   EXPECT_LT(ComparePaths("abcd", "abc\xc3\xa4"), 0);
   EXPECT_EQ(ComparePaths("n99999999999999999999", "n99999999999999999999"), 0);
+  // Shared prefixes that end inside a number or a multibyte character.
+  EXPECT_LT(ComparePaths("/p/x12.jpg", "/p/x123.jpg"), 0);
+  EXPECT_GT(ComparePaths("/p/x129.jpg", "/p/x13.jpg"), 0);
+  EXPECT_LT(ComparePaths("/p/\xc3\xa4b", "/p/\xc3\x84C"), 0);  // äb before ÄC
 }
 
 TEST(PathOrder, IsATotalOrderOnRandomPaths) {
