@@ -40,6 +40,9 @@ struct IteratorModel {
   uint32_t snapshot = 0;
 };
 
+// Reported rank of a mode 0 refusal: the search may have met any of the equal items.
+constexpr int64_t kAnyEqualRank = -2;
+
 struct RunConfig {
   int duplicateMode;
   int32_t nodeOffset;
@@ -66,10 +69,10 @@ class DifferentialRun {
     for (int op = 0; op < config_.operations; ++op) {
       SCOPED_TRACE("operation " + std::to_string(op));
       Step();
+      if (HasFatalFailure()) return;
       ASSERT_EQ(tree_.count, ref_.size());
       ASSERT_EQ(tree_.modifications, modifications_);
       ASSERT_EQ(tree_.errors, errors_);
-      if (HasFatalFailure()) return;
       if ((op + 1) % config_.checkEvery == 0) {
         CheckWhole();
         if (HasFatalFailure()) return;
@@ -187,7 +190,7 @@ class DifferentialRun {
     auto [lo, hi] = EqualRun(rec);
     const Outcome refusedNoPlace{rec, -1, nullptr};
     if (mode == kIavlUnique && lo < hi) {
-      return Outcome{rec, -2, nullptr};  // any equal item may be reported
+      return Outcome{rec, kAnyEqualRank, nullptr};
     }
     if (mode == kIavlDuplicatesByAddress) {
       const int64_t at = ExactRank(rec);
@@ -229,7 +232,7 @@ class DifferentialRun {
   void ExpectInsertion(const Outcome& expected, void* result, int32_t rank, iavl_node* node,
                        Rec* rec) {
     ASSERT_EQ(result, expected.result);
-    if (expected.rank == -2) {  // refused by some equal item
+    if (expected.rank == kAnyEqualRank) {
       ASSERT_GE(rank, 0);
       ASSERT_LT(size_t(rank), ref_.size());
       ASSERT_EQ(ref_[rank].item->key, rec->key);
