@@ -29,6 +29,24 @@ const ToolCommand kCommands[] = {
      "prints one line \"error: \" and the reason instead; the command then exits with 1\n"
      "after the last file.",
      RunSignatureCommand},
+    {"info", "info DB",
+     "Prints the header fields of a database file (magic, version, constant, record\n"
+     "count, unused bytes, record list offset), its size and whether a recovery journal\n"
+     "lies beside it.",
+     RunInfoCommand},
+    {"check", "check DB",
+     "Reads every record and thumbnail of a database file and checks the file's\n"
+     "invariants (header, record lengths and signatures, thumbnail blocks inside the\n"
+     "thumbnail area and not overlapping, paths listed once). Prints \"ok\" with a\n"
+     "summary, or the first problem on standard error and exits with 1. A database\n"
+     "that another program has open is refused.",
+     RunCheckCommand},
+    {"export", "export DB --files|--folders [--out FILE]",
+     "Writes the list of picture files (or of their folders, each once) of a database\n"
+     "in path order, one double-quoted path per line ending in CR LF, to standard\n"
+     "output or to FILE (replaced as a whole). Loading the database recovers it first\n"
+     "when a recovery journal lies beside it.",
+     RunExportCommand},
 };
 
 void PrintHelp(std::ostream& out) {

@@ -15,4 +15,11 @@ using ToolArguments = std::vector<std::string>;
 // gqtool signature FILE...: thumbnail size and signature values 0-102 of each picture.
 int RunSignatureCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
+// gqtool info DB: the header fields and file facts of a database file.
+int RunInfoCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool check DB: reads every record and thumbnail and checks the file's invariants.
+int RunCheckCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool export DB --files|--folders [--out FILE]: the text list of files or folders.
+int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+
 }  // namespace gq

@@ -1,0 +1,100 @@
+// gqtool info, check and export: database files from scripts.
+#include <fstream>
+
+#include "app/gqtool.h"
+#include "db/DatabaseCheck.h"
+#include "db/DatabaseOps.h"
+#include "frame/AtomicFile.h"
+
+namespace gq {
+namespace {
+
+bool OneDatabaseArgument(const ToolArguments& args, std::ostream& err, const char* command) {
+  if (args.size() == 1 && !args[0].empty() && args[0][0] != '-') return true;
+  err << "gqtool " << command << ": expects one database file; see gqtool --help\n";
+  return false;
+}
+
+}  // namespace
+
+int RunInfoCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
+  if (!OneDatabaseArgument(args, err, "info")) return 2;
+  DatabaseFacts facts;
+  std::string problem;
+  if (!ReadDatabaseFacts(args[0], &facts, &problem)) {
+    err << "gqtool info: " << args[0] << ": " << problem << "\n";
+    return 1;
+  }
+  const DbHeader& h = facts.header;
+  bool magic = h.magic == kDbMagic;
+  out << "file: " << args[0] << "\n"
+      << "magic: " << (magic ? "GQDB" : "wrong") << "\n"
+      << "version: " << h.version << "\n"
+      << "constant: " << h.constant << "\n"
+      << "records: " << h.recordCount << "\n"
+      << "unused bytes: " << h.unusedBytes << "\n"
+      << "record list offset: " << h.listOffset << "\n"
+      << "file size: " << facts.fileSize << "\n"
+      << "journal: " << (facts.journalPresent ? "present" : "none") << "\n";
+  return magic ? 0 : 1;
+}
+
+int RunCheckCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
+  if (!OneDatabaseArgument(args, err, "check")) return 2;
+  CheckSummary summary;
+  std::string problem;
+  if (!CheckDatabaseFile(args[0], &summary, &problem)) {
+    err << "gqtool check: " << args[0] << ": " << problem << "\n";
+    return 1;
+  }
+  out << args[0] << ": ok, " << summary.records << " records, " << summary.thumbnailBytes
+      << " thumbnail bytes";
+  if (summary.emptyPathRecords > 0) out << ", " << summary.emptyPathRecords << " empty paths";
+  out << "\n";
+  return 0;
+}
+
+int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
+  std::string database;
+  std::string target;
+  int folders = -1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--files" || args[i] == "--folders") {
+      folders = args[i] == "--folders";
+    } else if (args[i] == "--out" && i + 1 < args.size()) {
+      target = args[++i];
+    } else if (database.empty() && !args[i].empty() && args[i][0] != '-') {
+      database = args[i];
+    } else {
+      database.clear();
+      break;
+    }
+  }
+  if (database.empty() || folders < 0) {
+    err << "gqtool export: usage: gqtool export DB --files|--folders [--out FILE]\n";
+    return 2;
+  }
+  ImageRecordDB db;
+  if (!LoadDatabase(db, database, 0, 1)) {
+    err << "gqtool export: cannot load " << database;
+    if (!db.File().LastError().empty()) err << ": " << db.File().LastError();
+    err << "\n";
+    return 1;
+  }
+  std::string text = ListText(db, folders == 1, false, -1);
+  db.File().Close();
+  if (target.empty()) {
+    out << text;
+    return out.good() ? 0 : 1;
+  }
+  AtomicFile file(target);
+  FILE* stream = file.Open();
+  if (!stream || std::fwrite(text.data(), 1, text.size(), stream) != text.size() ||
+      !file.Commit()) {
+    err << "gqtool export: cannot write " << target << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace gq
