@@ -47,6 +47,17 @@ const ToolCommand kCommands[] = {
      "output or to FILE (replaced as a whole). Loading the database recovers it first\n"
      "when a recovery journal lies beside it.",
      RunExportCommand},
+    {"index", "index DB PATH... [--update] [--jobs N] [--quiet]",
+     "Opens the database file DB (or creates it), loads the given pictures, folders\n"
+     "(walked recursively) and text lists into it as GlimmerQuorum does, and saves it.\n"
+     "Known pictures whose file did not change are skipped. --update first re-checks\n"
+     "every known picture against the disk (changed files are reloaded, vanished ones\n"
+     "removed). --jobs N decodes with N threads (default: one per core). On a terminal\n"
+     "a progress line shows the count, the total, the percentage and pictures per\n"
+     "second; --quiet turns it off. Files that cannot be loaded are reported on\n"
+     "standard error. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
+     "Prints a summary: pictures added, skipped as known, errors.",
+     RunIndexCommand},
 };
 
 void PrintHelp(std::ostream& out) {

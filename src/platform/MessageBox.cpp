@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 namespace gq {
 namespace {
@@ -19,6 +20,32 @@ int ButtonAt(unsigned flags, int index) {
   return kButtons[set][index];
 }
 
+// Nobody can press a button on the console: a box answers with its default button, but
+// the same box asked over and over (a retry loop) gets Cancel (or No) from the fourth
+// time on, so a question that keeps coming back can never hang the program.
+int ConsoleAnswer(const MessageBoxRequest& request) {
+  static std::mutex repeatMutex;
+  static std::string lastText;
+  static unsigned lastFlags = 0;
+  static int repeats = 0;
+  std::lock_guard<std::mutex> lock(repeatMutex);
+  if (request.text == lastText && request.flags == lastFlags) {
+    ++repeats;
+  } else {
+    lastText = request.text;
+    lastFlags = request.flags;
+    repeats = 1;
+  }
+  int answer = DefaultButtonOf(request.flags);
+  if (repeats > 3) {
+    unsigned set = request.flags & 0xF;
+    if (set == MB_OKCANCEL || set == MB_RETRYCANCEL || set == MB_YESNOCANCEL) answer = IDCANCEL;
+    if (set == MB_YESNO) answer = IDNO;
+    if (set == MB_ABORTRETRYIGNORE) answer = IDABORT;
+  }
+  return answer;
+}
+
 int ConsoleBackend(const MessageBoxRequest& request) {
   if (request.caption.empty()) {
     std::fprintf(stderr, "%s\n", request.text.c_str());
@@ -26,7 +53,7 @@ int ConsoleBackend(const MessageBoxRequest& request) {
     std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
   }
   std::fflush(stderr);
-  return DefaultButtonOf(request.flags);
+  return ConsoleAnswer(request);
 }
 
 }  // namespace

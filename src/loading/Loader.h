@@ -1,0 +1,95 @@
+// Loading pictures in the background. A job walks a file, a folder, a text list or a
+// dropped file set on a loader thread, with a counter thread beside it that counts the
+// files for the progress fraction. For each file the loader asks the sink whether it is
+// new or changed, has it decoded, thumbnailed and signed by a pool of worker threads,
+// and hands the finished records to the sink in walk order, so that running numbers,
+// status texts and hand-overs come exactly as one loader thread would make them.
+// The Loader object lives on the user-interface thread, which starts, pauses and stops
+// jobs; it owns the job threads and joins them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loading/LoadSink.h"
+
+namespace gq {
+
+// Shared by every job, the window and the progress display.
+struct LoaderState {
+  std::atomic<int> activeLoaders{0};
+  std::atomic<int> activeCounters{0};
+  std::atomic<bool> stop{false};
+  std::atomic<bool> pause{false};
+  std::atomic<bool> updateRunning{false};
+  std::atomic<int> total{0};  // files the counters found
+  std::atomic<int> done{0};   // files the loaders started
+  std::atomic<int> failed{0};  // files that could not be loaded; only tools reset it
+
+  // done / total, clamped to 0..1 (0 while total is 0).
+  double Progress() const;
+};
+
+extern LoaderState g_LoaderState;
+
+// Held around every query of a dropped file set (the loader and the counter read it).
+extern std::mutex g_DroppedFileLock;
+
+// Per-file mode.
+enum LoadMode { kModeExplicit = 0, kModeBatch = 1, kModeUpdate = 2 };
+
+// The path message of a failure: prefix, path, "\".".
+std::string PathMessage(const char* prefix, const std::string& path);
+// Whether a status text reports a file or folder that could not be loaded.
+bool IsLoadErrorText(const std::string& text);
+
+// Writes text into a new temporary list "<prefix>XXXXXX.txt" in the temporary folder;
+// returns its path, or "" on failure.
+std::string WriteTemporaryList(const std::string& prefix, const std::string& text);
+
+class Loader {
+ public:
+  // workers: decoding threads per job (0: one per core).
+  Loader(std::shared_ptr<LoadSink> sink, int workers);
+  ~Loader();  // stops every job (handling sent messages meanwhile) and joins it
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
+
+  // A file, folder or list; with listMode the path is a temporary list deleted after
+  // the job, and with update the job is an update job.
+  void StartPathJob(const std::string& path, bool listMode, bool update);
+  // A set of dropped paths.
+  void StartDropJob(std::vector<std::string> paths);
+
+  // Stops every job (asking "Loading still in progress. Stop?" first when ask is set).
+  // Waits up to 5000 ms, handling the messages the loaders send; records handed over
+  // by posted message meanwhile are destroyed through discardQueued. False when the
+  // user said No or the loaders did not end ("Could not stop loading." is shown).
+  bool Stop(bool ask, int timeoutMs = 5000);
+  void SetPause(bool paused);
+  bool IsLoading() const;
+
+  // Removes records queued for the window by posted message (set by the host).
+  std::function<void()> discardQueued;
+
+ private:
+  void Launch(std::function<void()> job);
+  void JoinFinished();
+
+  std::shared_ptr<LoadSink> m_Sink;
+  int m_Workers;
+  struct JobThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
+  std::list<JobThread> m_Jobs;  // user-interface thread only
+};
+
+}  // namespace gq

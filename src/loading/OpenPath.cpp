@@ -1,0 +1,101 @@
+#include "loading/OpenPath.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "db/DatabaseOps.h"
+#include "frame/Words.h"
+#include "platform/Beep.h"
+#include "platform/ShellLink.h"
+
+namespace gq {
+namespace {
+
+void Status(ImageRecordDB& db, const std::string& text, int holdMs) {
+  if (db.Host().statusText) db.Host().statusText(text, holdMs);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+bool EndsWithTxt(const std::string& path) {
+  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitPaths(const std::string& text) {
+  std::vector<std::string> paths;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i >= text.size()) break;
+    size_t start = i;
+    if (text[i] == '"') {
+      size_t close = text.find('"', i + 1);
+      i = close == std::string::npos ? text.size() : close + 1;
+    } else {
+      while (i < text.size() && text[i] != ' ') ++i;
+    }
+    paths.push_back(text.substr(start, i - start));
+  }
+  return paths;
+}
+
+bool OpenPath(ImageRecordDB& db, Loader& loader, const std::string& text, bool add) {
+  std::vector<std::string> paths = SplitPaths(text);
+  if (paths.empty()) return false;
+  std::string single = NormalizePath(text);
+  bool several = paths.size() >= 2 && !Exists(single);
+  if (several || EndsWithTxt(single)) {
+    std::string lines;
+    for (const std::string& path : paths) lines += path + "\n";
+    std::string list = WriteTemporaryList("loadlist", lines);
+    if (list.empty()) return false;
+    loader.StartPathJob(list, true, false);
+    return true;
+  }
+  std::string path = single;
+  if (IsShellLinkName(path)) {
+    std::string target;
+    if (!ResolveShellLink(path, &target)) return false;
+    path = target;
+  }
+  if (IsDatabasePath(path)) return OpenDatabasePath(db, path, add);
+  if (!add && (db.Count() > 0 || !db.File().Name().empty())) CloseDatabase(db, true);
+  loader.StartPathJob(path, false, false);
+  return true;
+}
+
+bool UpdateFromDisk(ImageRecordDB& db, Loader& loader, bool folders, bool selectedOnly,
+                    int32_t currentLfdNr) {
+  int32_t concerned = db.Count();
+  if (selectedOnly) {
+    concerned = db.SelectionCount() + (currentLfdNr >= 0 && !db.IsSelected(currentLfdNr) ? 1 : 0);
+  }
+  if (concerned == 0) return false;
+  if (g_LoaderState.updateRunning) {
+    MessageBeep(MB_BEEP_DEFAULT);
+    Status(db, "Update still in progress --- Use \"Stop Loading\" to cancel update.", 4000);
+    return false;
+  }
+  if (!loader.Stop(true)) return false;
+  if (selectedOnly && currentLfdNr >= 0) db.Select(currentLfdNr, kSelect);
+  db.MarkForUpdate(selectedOnly);
+  std::string header = "!update\n";
+  if (!folders) header += "!filecount=" + std::to_string(concerned) + "\n";
+  std::string list = WriteTemporaryList("updatelist", "");
+  if (list.empty() || !WriteList(db, list, folders, selectedOnly, header, currentLfdNr)) {
+    if (!list.empty()) std::remove(list.c_str());
+    db.UnmarkAll();
+    return false;
+  }
+  g_LoaderState.updateRunning = true;
+  loader.StartPathJob(list, true, true);
+  return true;
+}
+
+}  // namespace gq
