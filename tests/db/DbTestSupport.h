@@ -62,7 +62,9 @@ inline std::map<std::string, RecordPicture> PictureOf(ImageRecordDB& db) {
 
 // A new empty folder for this test.
 inline std::string FreshFolder(const std::string& name) {
-  std::string folder = ::testing::TempDir() + "/" + name;
+  std::string base = ::testing::TempDir();
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::string folder = base + "/" + name;
   RunProcess({"/bin/rm", "-rf", folder}, 10000);
   RunProcess({"/bin/mkdir", "-p", folder}, 10000);
   return folder;

@@ -1,0 +1,239 @@
+#include "loading/Loader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <thread>
+
+#include "loading/LoaderTestSupport.h"
+#include "loading/OpenPath.h"
+#include "platform/ShellLink.h"
+
+namespace gq {
+namespace {
+
+using test::LoadingBench;
+using test::WritePicture;
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_Folder = test::FreshFolder(std::string("loader_") +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  std::string Path(const std::string& name) const { return m_Folder + "/" + name; }
+  // A folder with pictures a..e and a subfolder with two more.
+  void MakeFolder(const std::string& name, int pictures, int size = 40) {
+    mkdir(Path(name).c_str(), 0755);
+    for (int i = 0; i < pictures; ++i) {
+      WritePicture(Path(name + "/p" + std::to_string(i) + ".png"), size + i, size, i + 1);
+    }
+  }
+  bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+  }
+
+  std::string m_Folder;
+};
+
+TEST_F(LoaderTest, AFolderWithPicturesOtherFilesAndSubfolders) {
+  MakeFolder("f", 3);
+  MakeFolder("f/sub", 2);
+  std::ofstream(Path("f/notes.txt.bak")) << "not a picture";
+  WritePicture(Path("f/thin.png"), 2, 50, 9);
+  LoadingBench bench(2);
+  bench.Load(Path("f"));
+  EXPECT_FALSE(bench.lastStopped);
+  EXPECT_EQ(bench.db.Count(), 5);
+  EXPECT_TRUE(Contains(bench.texts, "Error reading picture: \"" + Path("f/notes.txt.bak") + "\"."));
+  EXPECT_TRUE(Contains(bench.texts, "Picture too small: " + Path("f/thin.png")));
+  EXPECT_TRUE(Contains(bench.texts, "Finished loading pictures."));
+  EXPECT_EQ(bench.Loading().m_Added, 5);
+  ImageRecord* record = bench.db.FindByPath(Path("f/sub/p1.png"));
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->m_PictureWidth, 41);
+  EXPECT_EQ(record->m_PictureHeight, 40);
+  EXPECT_NE(record->m_ThumbPixels, nullptr);
+  EXPECT_GT(record->m_FileTime, 0);
+  EXPECT_EQ(g_LoaderState.activeLoaders, 0);
+  EXPECT_EQ(g_LoaderState.total, 0);  // reset when no job is left
+}
+
+TEST_F(LoaderTest, LoadingAgainAddsNothingAndAChangedFileReplacesItsRecord) {
+  MakeFolder("f", 4);
+  LoadingBench bench(2);
+  bench.Load(Path("f"));
+  ASSERT_EQ(bench.db.Count(), 4);
+  int32_t oldNumber = bench.db.FindByPath(Path("f/p2.png"))->m_LfdNr;
+  bench.texts.clear();
+  bench.Load(Path("f"));
+  EXPECT_EQ(bench.db.Count(), 4);
+  EXPECT_EQ(bench.Loading().m_Skipped, 4);
+  for (const std::string& text : bench.texts) EXPECT_FALSE(IsLoadErrorText(text)) << text;
+
+  WritePicture(Path("f/p2.png"), 60, 30, 99);
+  test::SetFileTime(Path("f/p2.png"), 2000000000);
+  bench.Load(Path("f"));
+  ImageRecord* replaced = bench.db.FindByPath(Path("f/p2.png"));
+  ASSERT_NE(replaced, nullptr);
+  EXPECT_GT(replaced->m_LfdNr, oldNumber);
+  EXPECT_EQ(replaced->m_PictureWidth, 60);
+  EXPECT_EQ(bench.db.Count(), 4);
+}
+
+TEST_F(LoaderTest, ListsWithDirectivesNestingAndBadLines) {
+  MakeFolder("f", 2);
+  WritePicture(Path("single.png"), 30, 30, 5);
+  std::string nested = Path("nested.txt");
+  std::string top = Path("top.txt");
+  std::ofstream(nested, std::ios::binary) << Path("single.png") << "\n" << top << "\n";
+  std::ofstream(top, std::ios::binary)
+      << "\xff\xfe"
+      << "!filecount=99\n"
+      << "\"" << Path("f") << "\"\r\n"
+      << "\n"
+      << "!unknown directive\n"
+      << "  " << Path("missing.png") << "  \r\n"
+      << nested << "\n"
+      << top << "\n";  // names itself: followed one level only
+  LoadingBench bench(2);
+  bench.Load(top);
+  EXPECT_EQ(bench.db.Count(), 3);
+  // The list read a second time through its own line reports the missing file again.
+  EXPECT_EQ(bench.Count("Picture does not exist: \"" + Path("missing.png") + "\"."), 2u);
+  bench.Load(Path("absent-list.txt"));
+  EXPECT_TRUE(Contains(bench.texts, "Can't open input file: \"" + Path("absent-list.txt") + "\"."));
+}
+
+TEST_F(LoaderTest, ADroppedSetOfAFolderAPictureAndAList) {
+  MakeFolder("f", 2);
+  WritePicture(Path("one.png"), 30, 30, 7);
+  WritePicture(Path("two.png"), 31, 30, 8);
+  std::ofstream(Path("list.txt")) << Path("two.png") << "\n";
+  LoadingBench bench(2);
+  bench.loader->StartDropJob({Path("f"), Path("one.png"), Path("list.txt")});
+  bench.RunUntilJobsDone(1);
+  EXPECT_EQ(bench.db.Count(), 4);
+}
+
+TEST_F(LoaderTest, ShellLinksToPicturesLoadTheTargetAndLinksToFoldersAreReported) {
+  MakeFolder("f", 1);
+  WritePicture(Path("target.png"), 30, 30, 3);
+  std::ofstream(Path("pic.lnk"), std::ios::binary) << MakeShellLinkBytes(Path("target.png"));
+  std::ofstream(Path("folder.lnk"), std::ios::binary) << MakeShellLinkBytes(Path("f"));
+  std::ofstream(Path("broken.lnk"), std::ios::binary) << "not a link";
+  std::ofstream(Path("desk.desktop")) << "[Desktop Entry]\nType=Link\nURL=file://"
+                                      << Path("target.png") << "\n";
+  LoadingBench bench(1);
+  bench.Load(Path("pic.lnk"));
+  EXPECT_NE(bench.db.FindByPath(Path("target.png")), nullptr);
+  EXPECT_EQ(bench.db.FindByPath(Path("pic.lnk")), nullptr);
+  bench.Load(Path("folder.lnk"));
+  EXPECT_TRUE(Contains(bench.texts, "Shell link is directory: \"" + Path("f") + "\"."));
+  EXPECT_EQ(bench.db.Count(), 1);
+  bench.Load(Path("broken.lnk"));
+  EXPECT_TRUE(Contains(bench.texts, "Shell link undefined: \"" + Path("broken.lnk") + "\"."));
+  bench.Load(Path("desk.desktop"));
+  EXPECT_EQ(bench.db.Count(), 1);  // the same target, unchanged
+}
+
+TEST_F(LoaderTest, AFileDeletedBeforeItsTurnIsReported) {
+  LoadingBench bench(1);
+  bench.Load(Path("gone.png"));
+  EXPECT_TRUE(Contains(bench.texts, "Picture does not exist: \"" + Path("gone.png") + "\"."));
+  EXPECT_EQ(g_LoaderState.failed > 0, true);
+}
+
+TEST_F(LoaderTest, OneOrManyWorkersGiveTheSameRecordsNumbersAndTexts) {
+  MakeFolder("f", 12, 24);
+  std::ofstream(Path("f/bad.png")) << "broken";
+  WritePicture(Path("f/small.png"), 50, 2, 4);
+  auto run = [&](int workers) {
+    LoadingBench bench(workers);
+    bench.Load(Path("f"));
+    std::vector<std::string> texts;
+    for (const std::string& text : bench.texts) {
+      if (text != "Preparing loading..." && text != "Loading...") texts.push_back(text);
+    }
+    std::vector<int32_t> numbers;
+    for (ImageRecord* record : bench.db.Records()) numbers.push_back(record->m_LfdNr);
+    int32_t first = numbers.empty() ? 0 : numbers.front();
+    for (int32_t& n : numbers) n -= first;
+    return std::make_tuple(bench.Paths(), numbers, texts);
+  };
+  EXPECT_EQ(run(1), run(4));
+}
+
+TEST_F(LoaderTest, PauseHoldsNewFilesUntilResume) {
+  MakeFolder("f", 20, 24);
+  LoadingBench bench(1);
+  bench.loader->SetPause(true);
+  bench.loader->StartPathJob(Path("f"), false, false);
+  // While paused the loader shows its text and starts nothing.
+  for (int i = 0; i < 100 && bench.Count("Loading paused.") == 0; ++i) {
+    WaitHandlingSent([] { return false; }, std::chrono::milliseconds(20));
+    bench.Pump();
+  }
+  EXPECT_EQ(bench.Count("Loading paused."), 1u);
+  int done = g_LoaderState.done;
+  WaitHandlingSent([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_EQ(g_LoaderState.done, done);
+  EXPECT_EQ(bench.db.Count(), 0);
+  bench.loader->SetPause(false);
+  bench.RunUntilJobsDone(1);
+  EXPECT_EQ(bench.db.Count(), 20);
+  EXPECT_EQ(bench.Count("Loading resumed..."), 1u);
+}
+
+TEST_F(LoaderTest, StopEndsTheJobAndNothingIsAddedAfterwards) {
+  MakeFolder("f", 40, 24);
+  LoadingBench bench(2);
+  bench.loader->StartPathJob(Path("f"), false, false);
+  WaitHandlingSent([&] { return bench.db.Count() > 0; }, std::chrono::seconds(20));
+  ASSERT_TRUE(bench.loader->Stop(false));
+  int count = bench.db.Count();
+  bench.RunUntilJobsDone(1);
+  EXPECT_TRUE(bench.lastStopped);
+  EXPECT_EQ(bench.db.Count(), count);
+  EXPECT_TRUE(std::find(bench.texts.begin(), bench.texts.end(), "Stopped loading pictures.") !=
+              bench.texts.end());
+}
+
+TEST_F(LoaderTest, UpdateRemovesVanishedFilesAndReloadsChangedOnes) {
+  MakeFolder("f", 4);
+  LoadingBench bench(2);
+  bench.Load(Path("f"));
+  ASSERT_EQ(bench.db.Count(), 4);
+  unlink(Path("f/p1.png").c_str());
+  WritePicture(Path("f/p3.png"), 70, 30, 50);
+  test::SetFileTime(Path("f/p3.png"), 2000000000);
+  bool updated = false;
+  bench.Loading().onUpdateDone = [&](bool) { updated = true; };
+  ASSERT_TRUE(UpdateFromDisk(bench.db, *bench.loader, false, false, -1));
+  bench.RunUntilJobsDone(2);
+  bench.Pump();  // the update's own end message follows the end of loading
+  EXPECT_TRUE(updated);
+  EXPECT_EQ(bench.db.Count(), 3);
+  EXPECT_EQ(bench.db.FindByPath(Path("f/p1.png")), nullptr);
+  EXPECT_EQ(bench.db.FindByPath(Path("f/p3.png"))->m_PictureWidth, 70);
+  EXPECT_TRUE(std::find(bench.texts.begin(), bench.texts.end(), "Finished updating.") !=
+              bench.texts.end());
+  for (ImageRecord* record : bench.db.Records()) EXPECT_GE(record->m_FileTime, -1);
+}
+
+TEST_F(LoaderTest, AListOfOneHundredThousandLinesOfOnePicture) {
+  WritePicture(Path("p.png"), 30, 30, 1);
+  {
+    std::ofstream list(Path("big.txt"));
+    for (int i = 0; i < 100000; ++i) list << Path("p.png") << "\n";
+  }
+  LoadingBench bench(2);
+  bench.Load(Path("big.txt"));
+  EXPECT_EQ(bench.db.Count(), 1);
+  EXPECT_EQ(bench.Loading().m_Skipped, 99999);
+}
+
+}  // namespace
+}  // namespace gq
