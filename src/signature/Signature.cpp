@@ -142,22 +142,58 @@ struct LocalColour {
 constexpr LocalColour kLocalColourTable[kLocalColours] = {{92, 28}, {118, 20}, {160, 40},
                                                           {0, 16},  {24, 28},  {64, 28}};
 
-// One region of the region finder. link >= 0 once merged into another region.
-struct Region {
-  int64_t count;
-  int64_t sum;
-  int64_t sumX;  // sum of column * mask value
-  int64_t sumY;  // sum of row * mask value
-  int c0, c1, r0, r1;
-  int link;
-  int mean;  // sum / count, kept current
+// Widths of the region finder's numbers. Thumbnails (sides up to 256) use the small set:
+// 16-bit region numbers in the grid and 32-bit unsigned sums (the largest, column * value
+// summed over all pixels, stays below 255 * 255 * 65536 < 2^32), so the working set stays
+// in the first-level cache. Anything larger uses the wide set.
+struct SmallWidths {
+  using Index = int16_t;
+  using Sum = uint32_t;
+  using Coord = uint16_t;
+  static bool Fits(int w, int h) { return w <= 256 && h <= 256; }
+};
+struct WideWidths {
+  using Index = int32_t;
+  using Sum = int64_t;
+  using Coord = int32_t;
+};
+
+// What every neighbour lookup reads of a region; link >= 0 once merged into another.
+template <typename Sum>
+struct RegionHot {
+  int32_t link;
+  int32_t mean;  // sum / count, kept current
+  Sum sum;
+};
+
+// The rest of a region, read when a pixel joins or regions merge.
+template <typename Sum>
+struct RegionCold {
+  int32_t count;
+  int32_t c0, c1, r0, r1;  // bounding box
+  Sum sumX;                // sum of column * mask value
+  Sum sumY;                // sum of row * mask value
+};
+
+// A pixel in visiting order: its place in the bordered region grid, its coordinates and
+// its mask value.
+template <typename Coord>
+struct Visit {
+  int32_t cell;
+  Coord x;
+  Coord y;
+  uint8_t value;
 };
 
 // Region growing on one colour mask, in descending mask value (larger pixel index first
 // among equal values), and the choice of the best region. Buffers are reused between
 // the six colours of one signature.
+template <typename Widths>
 class RegionFinder {
  public:
+  using Index = typename Widths::Index;
+  using Sum = typename Widths::Sum;
+
   RegionFinder(int w, int h)
       : m_w(w),
         m_h(h),
@@ -166,7 +202,8 @@ class RegionFinder {
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_grid(static_cast<size_t>(w + 2) * (h + 2)),
         m_order(static_cast<size_t>(w) * h) {
-    m_regions.reserve(m_maxRegions);
+    m_hot.reserve(m_maxRegions);
+    m_cold.reserve(m_maxRegions);
   }
 
   // Returns the index of the best region, or -1 when no region scores above 0.
@@ -178,13 +215,15 @@ class RegionFinder {
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
     SortDescending(mask);
-    std::fill(m_grid.begin(), m_grid.end(), -1);
-    m_regions.clear();
-    for (int index : m_order) Visit(index, mask[index]);
+    std::fill(m_grid.begin(), m_grid.end(), Index{-1});
+    m_hot.clear();
+    m_cold.clear();
+    for (const Visit<typename Widths::Coord>& visit : m_order) Add(visit);
     return Best();
   }
 
-  const Region& region(int i) const { return m_regions[i]; }
+  const RegionHot<Sum>& hot(int i) const { return m_hot[i]; }
+  const RegionCold<Sum>& cold(int i) const { return m_cold[i]; }
 
  private:
   // Counting sort: values 255 down to 0, larger index first within a value.
@@ -192,68 +231,97 @@ class RegionFinder {
     int start[257] = {};
     for (uint8_t v : mask) ++start[255 - v + 1];
     for (int i = 1; i <= 256; ++i) start[i] += start[i - 1];
-    for (int i = static_cast<int>(mask.size()) - 1; i >= 0; --i)
-      m_order[start[255 - mask[i]]++] = i;
+    using Coord = typename Widths::Coord;
+    for (int y = m_h - 1; y >= 0; --y) {
+      const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
+      for (int x = m_w - 1; x >= 0; --x)
+        m_order[start[255 - row[x]]++] = Visit<Coord>{
+            (y + 1) * m_gridWidth + x + 1, static_cast<Coord>(x), static_cast<Coord>(y), row[x]};
+    }
   }
 
+  // The region a region was merged into, following the links to the end; the links on
+  // the way are pointed straight at the end, so later lookups take one step.
   int Root(int r) {
-    while (m_regions[r].link >= 0) {
-      const int up = m_regions[r].link;
-      if (m_regions[up].link >= 0) m_regions[r].link = m_regions[up].link;
-      r = up;
+    int root = r;
+    while (m_hot[root].link >= 0) root = m_hot[root].link;
+    while (m_hot[r].link >= 0 && m_hot[r].link != root) {
+      const int next = m_hot[r].link;
+      m_hot[r].link = root;
+      r = next;
     }
-    return r;
+    return root;
   }
 
   void Merge(int from, int into) {
-    Region& a = m_regions[from];
-    Region& b = m_regions[into];
+    RegionCold<Sum>& a = m_cold[from];
+    RegionCold<Sum>& b = m_cold[into];
     b.count += a.count;
-    b.sum += a.sum;
     b.sumX += a.sumX;
     b.sumY += a.sumY;
     b.c0 = std::min(b.c0, a.c0);
     b.c1 = std::max(b.c1, a.c1);
     b.r0 = std::min(b.r0, a.r0);
     b.r1 = std::max(b.r1, a.r1);
-    b.mean = static_cast<int>(b.sum / b.count);
-    a.link = into;
+    m_hot[into].sum += m_hot[from].sum;
+    m_hot[into].mean = static_cast<int32_t>(m_hot[into].sum / static_cast<Sum>(b.count));
+    m_hot[from].link = into;
   }
 
-  void Visit(int index, int v) {
-    const int x = index % m_w;
-    const int y = index / m_w;
-    const int cell = (y + 1) * m_gridWidth + x + 1;
+  void Add(const Visit<typename Widths::Coord>& p) {
+    const int v = p.value;
     const int offsets[8] = {-m_gridWidth - 1, -m_gridWidth, -m_gridWidth + 1, -1, 1,
                             m_gridWidth - 1,  m_gridWidth,  m_gridWidth + 1};
+    // The regions of the neighbours, in neighbour order, without neighbours outside any
+    // region and without repeats of the neighbour before (a repeat changes nothing, as
+    // nothing changed since). Gathered without branches: which neighbours are taken is
+    // as good as random while the pixels are visited in value order.
+    int ids[8];
+    int count = 0;
+    int previous = -1;
+    for (int k = 0; k < 8; ++k) {
+      const int neighbour = m_grid[p.cell + offsets[k]];
+      ids[count] = neighbour;
+      count += (neighbour >= 0) & (neighbour != previous);
+      previous = neighbour >= 0 ? neighbour : previous;
+    }
     int r = -1;
-    for (int offset : offsets) {
-      const int neighbour = m_grid[cell + offset];
-      if (neighbour < 0) continue;
-      const int s = Root(neighbour);
-      if (r >= 0 && r != s && std::abs(m_regions[r].mean - m_regions[s].mean) <= m_joinMean) {
+    for (int k = 0; k < count; ++k) {
+      const int s = Root(ids[k]);
+      // A neighbour of the current candidate changes nothing.
+      if (s == r) continue;
+      if (r < 0) {
+        r = s;
+        continue;
+      }
+      if (std::abs(m_hot[r].mean - m_hot[s].mean) <= m_joinMean) {
         Merge(r, s);
         r = s;
+        continue;
       }
-      if (r < 0 || std::abs(v - m_regions[s].mean) < std::abs(v - m_regions[r].mean)) r = s;
-      if (m_regions[s].sum > m_regions[r].sum) r = s;
+      const bool closer = std::abs(v - m_hot[s].mean) < std::abs(v - m_hot[r].mean);
+      r = closer ? s : r;
+      r = m_hot[s].sum > m_hot[r].sum ? s : r;
     }
-    if (r >= 0 && std::abs(v - m_regions[r].mean) <= m_joinPixel) {
-      Region& g = m_regions[r];
-      ++g.count;
-      g.sum += v;
-      g.sumX += static_cast<int64_t>(x) * v;
-      g.sumY += static_cast<int64_t>(y) * v;
-      g.c0 = std::min(g.c0, x);
-      g.c1 = std::max(g.c1, x);
-      g.r0 = std::min(g.r0, y);
-      g.r1 = std::max(g.r1, y);
-      g.mean = static_cast<int>(g.sum / g.count);
-      m_grid[cell] = r;
-    } else if (static_cast<int>(m_regions.size()) < m_maxRegions) {
-      m_regions.push_back(Region{1, v, static_cast<int64_t>(x) * v, static_cast<int64_t>(y) * v, x,
-                                 x, y, y, -1, v});
-      m_grid[cell] = static_cast<int>(m_regions.size()) - 1;
+    const int x = p.x, y = p.y;
+    if (r >= 0 && std::abs(v - m_hot[r].mean) <= m_joinPixel) {
+      RegionHot<Sum>& hot = m_hot[r];
+      RegionCold<Sum>& cold = m_cold[r];
+      ++cold.count;
+      hot.sum += static_cast<Sum>(v);
+      hot.mean = static_cast<int32_t>(hot.sum / static_cast<Sum>(cold.count));
+      cold.sumX += static_cast<Sum>(x) * static_cast<Sum>(v);
+      cold.sumY += static_cast<Sum>(y) * static_cast<Sum>(v);
+      cold.c0 = std::min(cold.c0, x);
+      cold.c1 = std::max(cold.c1, x);
+      cold.r0 = std::min(cold.r0, y);
+      cold.r1 = std::max(cold.r1, y);
+      m_grid[p.cell] = static_cast<Index>(r);
+    } else if (static_cast<int>(m_hot.size()) < m_maxRegions) {
+      m_hot.push_back(RegionHot<Sum>{-1, v, static_cast<Sum>(v)});
+      m_cold.push_back(RegionCold<Sum>{1, x, x, y, y, static_cast<Sum>(x) * static_cast<Sum>(v),
+                                       static_cast<Sum>(y) * static_cast<Sum>(v)});
+      m_grid[p.cell] = static_cast<Index>(m_hot.size() - 1);
     }
   }
 
@@ -261,10 +329,10 @@ class RegionFinder {
     static constexpr int64_t kSmallFactor[5] = {0, 1, 2, 4, 6};
     int best = -1;
     int64_t bestScore = 0;
-    for (int i = static_cast<int>(m_regions.size()) - 1; i >= 0; --i) {
-      const Region& g = m_regions[i];
-      if (g.link >= 0) continue;
-      int64_t score = g.sum / g.count;
+    for (int i = static_cast<int>(m_hot.size()) - 1; i >= 0; --i) {
+      if (m_hot[i].link >= 0) continue;
+      const RegionCold<Sum>& g = m_cold[i];
+      int64_t score = m_hot[i].mean;
       if (g.count <= 4) score = (score * kSmallFactor[g.count]) >> 3;
       if (g.count > m_n / 2) {
         score >>= 5;
@@ -287,25 +355,49 @@ class RegionFinder {
   const int64_t m_n;
   const int m_gridWidth;  // the region grid has a border of -1 around the picture
   const int m_maxRegions;
-  int m_joinMean = 0;        // Tm: regions whose means differ by at most this merge
-  int m_joinPixel = 0;       // Tj: a pixel joins a region whose mean is at most this far
-  std::vector<int> m_grid;   // region a pixel was added to, -1 for none
-  std::vector<int> m_order;  // pixel indices in visiting order
-  std::vector<Region> m_regions;
+  int m_joinMean = 0;         // Tm: regions whose means differ by at most this merge
+  int m_joinPixel = 0;        // Tj: a pixel joins a region whose mean is at most this far
+  std::vector<Index> m_grid;  // region a pixel was added to, -1 for none
+  std::vector<Visit<typename Widths::Coord>> m_order;  // pixels in visiting order
+  std::vector<RegionHot<Sum>> m_hot;
+  std::vector<RegionCold<Sum>> m_cold;
 };
 
-// Values 52-81: place, extent, intensity and shape of the best region of each colour.
-void LocalValues(const Channels& c, int16_t* sig) {
+// The mask of one colour: (width - d) * chroma / width within width of the colour's hue
+// centre, d measured around the hue circle. The width is a constant of each colour, so
+// the division compiles to a multiplication.
+template <int kWidth>
+void ColourMask(const Channels& c, int centre, std::vector<uint8_t>* mask) {
+  const size_t n = c.hue.size();
+  for (size_t i = 0; i < n; ++i) {
+    int d = std::abs(c.hue[i] - centre);
+    if (d > 95) d = 191 - d;
+    (*mask)[i] = d < kWidth ? static_cast<uint8_t>((kWidth - d) * c.chroma[i] / kWidth) : 0;
+  }
+}
+
+// The best region of each colour gives its five local values.
+template <typename Widths>
+void LocalValuesWith(const Channels& c, int16_t* sig) {
   const int w = c.width, h = c.height;
   const size_t n = c.hue.size();
   std::vector<uint8_t> mask(n);
-  RegionFinder finder(w, h);
+  RegionFinder<Widths> finder(w, h);
   for (int colour = 0; colour < kLocalColours; ++colour) {
     const LocalColour& lc = kLocalColourTable[colour];
-    for (size_t i = 0; i < n; ++i) {
-      int d = std::abs(c.hue[i] - lc.centre);
-      if (d > 95) d = 191 - d;
-      mask[i] = d < lc.width ? static_cast<uint8_t>((lc.width - d) * c.chroma[i] / lc.width) : 0;
+    switch (lc.width) {
+      case 16:
+        ColourMask<16>(c, lc.centre, &mask);
+        break;
+      case 20:
+        ColourMask<20>(c, lc.centre, &mask);
+        break;
+      case 28:
+        ColourMask<28>(c, lc.centre, &mask);
+        break;
+      default:
+        ColourMask<40>(c, lc.centre, &mask);
+        break;
     }
     int16_t* out = sig + kSigLocal + kLocalValuesPerColour * colour;
     const int best = finder.Find(mask);
@@ -313,8 +405,8 @@ void LocalValues(const Channels& c, int16_t* sig) {
       std::fill(out, out + kLocalValuesPerColour, int16_t{0});
       continue;
     }
-    const Region& g = finder.region(best);
-    const double sum = static_cast<double>(g.sum);
+    const auto& g = finder.cold(best);
+    const double sum = static_cast<double>(finder.hot(best).sum);
     const double a = static_cast<double>(g.c1 - g.c0 + 1) / w;
     const double b = static_cast<double>(g.r1 - g.r0 + 1) / h;
     out[0] = Scaled(static_cast<double>(g.sumX) / (sum * w));
@@ -322,6 +414,15 @@ void LocalValues(const Channels& c, int16_t* sig) {
     out[2] = Scaled((a + b) / 2);
     out[3] = Scaled(sum / (static_cast<double>(g.count) * 255));
     out[4] = Scaled(a > b ? 1 - b / a : a / b - 1);
+  }
+}
+
+// Values 52-81: place, extent, intensity and shape of the best region of each colour.
+void LocalValues(const Channels& c, int16_t* sig) {
+  if (SmallWidths::Fits(c.width, c.height)) {
+    LocalValuesWith<SmallWidths>(c, sig);
+  } else {
+    LocalValuesWith<WideWidths>(c, sig);
   }
 }
 
