@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job with settings and data
-# folders of its own under demo/.
+# Installs what is missing, builds, and runs the main job on a small picture set of its
+# own under demo/: generates pictures (with resized and re-encoded copies), indexes
+# them into a database with gqtool, checks and lists it, and shows the program's own
+# command line at work.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -8,16 +10,29 @@ demo="$PWD/demo"
 rm -rf "$demo"
 mkdir -p "$demo"
 export GLIMMERQUORUM_CONFIG_DIR="$demo/config" XDG_DATA_HOME="$demo/data"
+gqtool=./build/src/app/gqtool
 program=./build/src/GlimmerQuorum
 
-echo "== $program --help"
-"$program" --help
+echo "== a picture set: 30 pictures, every fifth also resized and re-encoded"
+./build/bench/tools/make_pictures "$demo/pictures" 30
 
-echo "== a query without an instance label writes its status into the result file"
+echo "== gqtool index: load the pictures into demo/collection.gqdb"
+"$gqtool" index "$demo/collection.gqdb" "$demo/pictures"
+echo "== again: every picture is known and unchanged"
+"$gqtool" index "$demo/collection.gqdb" "$demo/pictures"
+
+echo "== gqtool info and check"
+"$gqtool" info "$demo/collection.gqdb"
+"$gqtool" check "$demo/collection.gqdb"
+
+echo "== gqtool export --folders"
+"$gqtool" export "$demo/collection.gqdb" --folders
+
+echo "== GlimmerQuorum: a query without an instance label writes its status into the result file"
 "$program" -q 1 20 "$demo/result.txt" picture.jpg
 cat "$demo/result.txt"
 
-echo "== the program runs headless until SIGTERM, then saves its settings"
+echo "== GlimmerQuorum runs headless until SIGTERM, then saves its settings"
 "$program" &
 pid=$!
 for _ in $(seq 100); do [ -f "$GLIMMERQUORUM_CONFIG_DIR/settings.reg" ] && break; sleep 0.05; done

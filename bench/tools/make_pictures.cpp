@@ -2,7 +2,7 @@
 // (coloured shapes on gradients, 640 x 480, JPEG quality 90), and for every fifth of them
 // two copies that a duplicate search should find: one resized to half as PNG and one
 // re-encoded as JPEG of quality 60.
-// Usage: make_pictures FOLDER COUNT [WIDTH HEIGHT]
+// Usage: make_pictures FOLDER COUNT [WIDTH HEIGHT] [--no-copies]
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,8 +43,13 @@ cv::Mat MakePicture(int index, int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool copies = true;
+  if (argc > 3 && std::string(argv[argc - 1]) == "--no-copies") {
+    copies = false;
+    --argc;
+  }
   if (argc != 3 && argc != 5) {
-    std::fprintf(stderr, "usage: make_pictures FOLDER COUNT [WIDTH HEIGHT]\n");
+    std::fprintf(stderr, "usage: make_pictures FOLDER COUNT [WIDTH HEIGHT] [--no-copies]\n");
     return 2;
   }
   std::filesystem::path folder = argv[1];
@@ -64,7 +69,7 @@ int main(int argc, char** argv) {
     bool ok = cv::imwrite((folder / (std::string(name) + ".jpg")).string(), picture,
                           {cv::IMWRITE_JPEG_QUALITY, 90});
     written += ok;
-    if (i % 5 != 0) continue;
+    if (!copies || i % 5 != 0) continue;
     cv::Mat half;
     cv::resize(picture, half, cv::Size(width / 2, height / 2), 0, 0, cv::INTER_AREA);
     written += cv::imwrite((folder / "copies" / (std::string(name) + "_half.png")).string(), half);
