@@ -53,6 +53,13 @@ std::string WriteTemporaryList(const std::string& prefix, const std::string& tex
   return name.data();
 }
 
+bool RunPathJobHere(std::shared_ptr<LoadSink> sink, const std::string& path, int workers) {
+  g_LoaderState.stop = false;
+  ++g_LoaderState.activeLoaders;
+  LoadJob(std::move(sink), std::max(1, workers), path, {}, false, false, false).Run();
+  return !g_LoaderState.stop;
+}
+
 Loader::Loader(std::shared_ptr<LoadSink> sink, int workers)
     : m_Sink(std::move(sink)),
       m_Workers(workers > 0 ? workers

@@ -54,6 +54,11 @@ bool IsLoadErrorText(const std::string& text);
 // returns its path, or "" on failure.
 std::string WriteTemporaryList(const std::string& prefix, const std::string& text);
 
+// Runs a path job on the calling thread with the given sink (remote mode: the command
+// line client hands its files to a server; no window and no loader thread exist).
+// Returns when the job ended; false when it was stopped (for instance by the sink).
+bool RunPathJobHere(std::shared_ptr<LoadSink> sink, const std::string& path, int workers);
+
 class Loader {
  public:
   // workers: decoding threads per job (0: one per core).
