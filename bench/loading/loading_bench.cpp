@@ -41,10 +41,15 @@ cv::Mat SyntheticPhoto(int width, int height) {
   return picture;
 }
 
+// The generated JPEGs of this run, removed when the run ends.
+std::map<std::pair<int, int>, std::string>& GeneratedFiles() {
+  static std::map<std::pair<int, int>, std::string> files;
+  return files;
+}
+
 // The generated JPEG of the given size, written once per run into the temporary folder.
 const std::string& JpegFile(int width, int height) {
-  static std::map<std::pair<int, int>, std::string> files;
-  std::string& path = files[{width, height}];
+  std::string& path = GeneratedFiles()[{width, height}];
   if (path.empty()) {
     path = (std::filesystem::temp_directory_path() /
             ("gq_bench_" + std::to_string(width) + "x" + std::to_string(height) + ".jpg"))
@@ -135,4 +140,11 @@ BENCHMARK(BM_PicturePipeline)
 }  // namespace
 }  // namespace gq
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const auto& [size, path] : gq::GeneratedFiles()) std::filesystem::remove(path);
+  return 0;
+}
