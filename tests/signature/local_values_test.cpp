@@ -155,6 +155,7 @@ TEST(LocalValues, MatchThePlainRegionFinder) {
   const unsigned seed = 31337;
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> side(1, 96);
+  int coloursFound = 0;
   for (int round = 0; round < 90; ++round) {
     const int w = side(random), h = side(random);
     PackedImage thumb;
@@ -177,6 +178,25 @@ TEST(LocalValues, MatchThePlainRegionFinder) {
       ASSERT_EQ(fast[kSigLocal + i], plain[i])
           << "value " << kSigLocal + i << " of a " << w << "x" << h << " picture, seed " << seed
           << " round " << round;
+    for (int colour = 0; colour < kLocalColours; ++colour)
+      coloursFound += plain[5 * colour + 3] > 0;
+  }
+  // The pictures must give the finder work: most colours find a region somewhere.
+  EXPECT_GT(coloursFound, 200);
+}
+
+TEST(LocalValues, WidePicturesUseWideSums) {
+  // Sides beyond 256 take the finder's wide number set.
+  std::mt19937 random(99);
+  for (auto [w, h] : {std::pair{300, 12}, {9, 400}, {257, 40}}) {
+    const PackedImage thumb = Field(w, h, &random);
+    Signature fast{};
+    ASSERT_TRUE(ComputeSignature(w, h, thumb.pixels.data(), w, h, fast.data()));
+    int16_t plain[30];
+    PlainLocalValues(thumb, plain);
+    for (int i = 0; i < 30; ++i)
+      ASSERT_EQ(fast[kSigLocal + i], plain[i])
+          << "value " << kSigLocal + i << ", " << w << "x" << h;
   }
 }
 
