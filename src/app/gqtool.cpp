@@ -58,6 +58,39 @@ const ToolCommand kCommands[] = {
      "standard error. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
      "Prints a summary: pictures added, skipped as known, errors.",
      RunIndexCommand},
+    {"similar", "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores]",
+     "Orders the pictures of the database by similarity to PICTURE (a picture of the\n"
+     "database, or any picture file) as Search Similar does, with the criteria of FILE\n"
+     "(default: the default criteria), and prints the paths of the places F to L\n"
+     "(default 1 to 20; the picture itself is left out), one per line. --scores adds a\n"
+     "tab and the distance to each line.",
+     RunSimilarCommand},
+    {"duplicates", "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json]",
+     "Runs Search for Duplicates over the database: similarity value (default 20; 0 finds\n"
+     "only nearly identical signatures), the criteria of FILE instead of the default\n"
+     "similarity criteria, --identity for the additional identity check. Prints the\n"
+     "groups in group-list order as blocks of paths separated by empty lines, or with\n"
+     "--json one object {\"complete\": BOOL, \"groups\": [[PATH, ...], ...]}. The final\n"
+     "status (\"N potential duplicates.\") goes to standard error. Ctrl-C cancels the\n"
+     "search and prints the groups found so far (exit code 130).",
+     RunDuplicatesCommand},
+    {"mosaic", "mosaic DB SOURCE OUT [--columns 20] [--rows 30] [--width 1024] [--height 768]",
+     "Creates a mosaic of SOURCE out of the database's pictures and writes it to OUT\n"
+     "(the format follows the extension, e.g. .bmp, .png, .jpg). Options and defaults:\n"
+     "  --columns 20 --rows 30 (1-1000)   --width 1024 --height 768 (columns ... columns\n"
+     "  * 1024, rows ... rows * 1024)     --blending 30 (0 mosaic ... 100 original)\n"
+     "  --criteria FILE or --current-criteria (default: the mosaic's own criteria)\n"
+     "  --no-similarity-check  --no-color-correction  --exclude-source  --avoid-reuse\n"
+     "  --no-masked\n"
+     "Ctrl-C cancels and still writes the partial mosaic (exit code 130).",
+     RunMosaicCommand},
+    {"adjust", "adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] [--criteria FILE] --out FILE",
+     "Adjusts the similarity criteria (starting from FILE, default: the default\n"
+     "criteria) so that the SIMILAR_PICTUREs come first in the similar list of\n"
+     "SEARCH_PICTURE, as Auto-Adjust Criterias does (--quick: Quick-Adjust), and writes\n"
+     "the result as a criteria file to --out. Ctrl-C stops and writes the best criteria\n"
+     "found so far (exit code 130).",
+     RunAdjustCommand},
 };
 
 void PrintHelp(std::ostream& out) {

@@ -25,4 +25,13 @@ int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream&
 // gqtool index DB PATH... [--update] [--jobs N] [--quiet]: loads pictures into a database.
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
+// gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores].
+int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json].
+int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool mosaic DB SOURCE OUT [options]: writes a mosaic picture.
+int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] [--criteria FILE] --out FILE.
+int RunAdjustCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+
 }  // namespace gq

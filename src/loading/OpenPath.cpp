@@ -49,7 +49,8 @@ bool OpenPath(ImageRecordDB& db, Loader& loader, const std::string& text, bool a
   std::vector<std::string> paths = SplitPaths(text);
   if (paths.empty()) return false;
   std::string single = NormalizePath(text);
-  bool several = paths.size() >= 2 && !Exists(single);
+  // Several paths, unless the whole text (unquoted) names one path with blanks in it.
+  bool several = paths.size() >= 2 && (text.find('"') != std::string::npos || !Exists(single));
   if (several || EndsWithTxt(single)) {
     std::string lines;
     for (const std::string& path : paths) lines += path + "\n";

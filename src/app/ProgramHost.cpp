@@ -1,0 +1,120 @@
+#include "app/ProgramHost.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "db/DatabaseOps.h"
+#include "frame/StatusLine.h"
+#include "frame/Text.h"
+#include "frame/Words.h"
+#include "loading/OpenPath.h"
+#include "search/CriteriaFile.h"
+
+namespace gq {
+namespace {
+
+constexpr int kShutDownStopMs = 1000;
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+ProgramHost::ProgramHost(HeadlessHost& host) : m_Host(host), m_LoadingHost(m_Db, m_Status) {
+  m_Db.Host().statusText = [this](const std::string& text, int holdMs) {
+    m_Status.Show(text, holdMs);
+  };
+  m_Engine = std::make_unique<SearchEngine>(m_Db);
+  m_Loader = std::make_unique<Loader>(std::make_shared<WindowSink>(m_Host.Target()), 0);
+  m_Loader->discardQueued = [this] { LoadingHost::DiscardQueuedHandOvers(m_Host.Window()); };
+  m_Db.Host().stopLoading = [this](int ms) { return m_Loader->Stop(false, ms); };
+  m_LoadingHost.Install(m_Host);
+  m_Host.SetHandler(kMsgCopyData, [this](unsigned, uintptr_t wParam, intptr_t lParam) {
+    return OnCopyData(wParam, *reinterpret_cast<const CopyData*>(lParam));
+  });
+}
+
+ProgramHost::~ProgramHost() {
+  m_Channel.Stop();
+  m_Loader.reset();
+  m_Engine.reset();
+}
+
+bool ProgramHost::Start(const ParsedCommand& parsed) {
+  if (!g_criteriaFilePath.empty()) {
+    LoadCriteriaFile(g_criteriaFilePath);
+    g_criteriaFilePath.clear();
+  }
+  if (!g_instanceName.empty()) m_Channel.Start(g_mainWindowClassName, m_Host.Target());
+  if (!parsed.databasePath.empty()) OpenDatabaseOption(parsed.databasePath);
+  if (parsed.rest.find_first_not_of(' ') != std::string::npos) {
+    OpenPath(m_Db, *m_Loader, parsed.rest, !parsed.databasePath.empty());
+  }
+  if (parsed.serverPort != 0) {
+    std::fprintf(stderr, "GlimmerQuorum: serving over TCP is not available in this version; "
+                         "going on without a server.\n");
+  }
+  return true;
+}
+
+void ProgramHost::OpenDatabaseOption(const std::string& option) {
+  std::string path = NormalizePath(option);
+  if (IsFolder(path)) path = NormalizePath(path + "/tmp");
+  if (!EndsWithNoCase(path, ".gqdb")) path = NormalizePath(path + ".gqdb");
+  if (IsFile(path)) {
+    OpenPath(m_Db, *m_Loader, "\"" + path + "\"", false);
+  } else {
+    m_Db.File().SetName(path);
+  }
+}
+
+void ProgramHost::LoadCriteriaFile(const std::string& path) {
+  Criteria criteria;
+  if (ReadCriteriaFile(path, &criteria)) SetCurrentCriteria(criteria);
+}
+
+void ProgramHost::ShutDown() {
+  m_Channel.Stop();
+  m_Loader->Stop(false, kShutDownStopMs);
+  CloseDatabase(m_Db, false);
+}
+
+intptr_t ProgramHost::OnCopyData(uintptr_t wParam, const CopyData& block) {
+  HandOffRequest request;
+  if (!ParseHandOff(static_cast<uint32_t>(wParam), block.tag, block.data, g_instanceName,
+                    &request)) {
+    return 0;
+  }
+  if (request.query) {
+    // Answering queries needs the remote subsystem; until it is wired the running
+    // instance says so in the result file instead of pretending.
+    WriteStatusIntoResultFile(request.queryText, kStatusServerSyntaxError,
+                              StatusText(kStatusServerSyntaxError));
+    return 1;
+  }
+  g_selectFlag = request.select;
+  g_activateFlag = request.activate;
+  if (!request.criteriaFile.empty()) LoadCriteriaFile(request.criteriaFile);
+  if (!request.deletePath.empty()) {
+    if (ImageRecord* record = m_Db.FindByPath(request.deletePath)) {
+      m_Db.RemoveRecord(record);
+      if (m_Db.Host().changeListener) m_Db.Host().changeListener();
+    }
+    return 1;
+  }
+  g_countBeforeHandOff = m_Db.Count();
+  if (request.rest.find_first_not_of(' ') != std::string::npos) {
+    OpenPath(m_Db, *m_Loader, request.rest, true);
+  }
+  return 1;
+}
+
+}  // namespace gq

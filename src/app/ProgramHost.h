@@ -1,0 +1,54 @@
+// The running program without a user interface: the one database with its search
+// engine, the loader and the window side of loading, the status bar on standard error,
+// the channel on which later starts hand over their requests, all owned by the main
+// thread's headless host. Built by the entry's start-up hook and taken down by its
+// shut-down hook.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/ImageRecordDB.h"
+#include "frame/CommandLine.h"
+#include "frame/HandOff.h"
+#include "frame/HeadlessHost.h"
+#include "frame/StatusBar.h"
+#include "loading/Loader.h"
+#include "loading/LoadingHost.h"
+#include "platform/InstanceChannel.h"
+#include "search/SearchEngine.h"
+
+namespace gq {
+
+class ProgramHost {
+ public:
+  explicit ProgramHost(HeadlessHost& host);
+  ~ProgramHost();
+
+  // Start-up after the settings: the database option, the file list, the server.
+  // False ends the start.
+  bool Start(const ParsedCommand& parsed);
+  // After the message loop: the server goes, the loader is stopped (at most 1000 ms),
+  // and the database is closed through the close path (saving it).
+  void ShutDown();
+
+  // The receiving side of a hand-off (kMsgCopyData): 1 when taken, 0 when not ours.
+  intptr_t OnCopyData(uintptr_t wParam, const CopyData& block);
+
+  ImageRecordDB& Db() { return m_Db; }
+  Loader& Loading() { return *m_Loader; }
+
+ private:
+  void OpenDatabaseOption(const std::string& option);
+  void LoadCriteriaFile(const std::string& path);
+
+  HeadlessHost& m_Host;
+  StatusBar m_Status;
+  ImageRecordDB m_Db;
+  std::unique_ptr<SearchEngine> m_Engine;
+  std::unique_ptr<Loader> m_Loader;
+  LoadingHost m_LoadingHost;
+  InstanceChannelServer m_Channel;
+};
+
+}  // namespace gq

@@ -1,0 +1,167 @@
+// Runs the real GlimmerQuorum program: the database option, the file list, the orderly
+// shut-down, and the hand-off between two starts of the same instance label.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "db/DatabaseOps.h"
+#include "db/DbTestSupport.h"
+#include "frame/HandOff.h"
+#include "frame/TextFile.h"
+#include "loading/LoaderTestSupport.h"
+#include "platform/InstanceChannel.h"
+#include "platform/Process.h"
+
+namespace gq {
+namespace {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_Dir = test::FreshFolder(std::string("program_") +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Label = "test" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  }
+  void TearDown() override {
+    for (pid_t child : m_Running) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+    }
+  }
+  std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
+
+  // Starts the program in the background; standard error goes to errName.
+  pid_t Start(const std::vector<std::string>& arguments, const std::string& errName) {
+    std::string config = Path("config");
+    std::string errors = Path(errName);
+    pid_t child = fork();
+    if (child == 0) {
+      setenv("GLIMMERQUORUM_CONFIG_DIR", config.c_str(), 1);
+      setenv("XDG_DATA_HOME", Path("data").c_str(), 1);
+      if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
+      std::vector<char*> argv = {const_cast<char*>(GQ_PROGRAM_PATH)};
+      for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(GQ_PROGRAM_PATH, argv.data());
+      _exit(127);
+    }
+    m_Running.push_back(child);
+    return child;
+  }
+  // Runs the program to its end; returns its exit code.
+  int RunToEnd(const std::vector<std::string>& arguments, const std::string& errName) {
+    pid_t child = Start(arguments, errName);
+    int status = 0;
+    waitpid(child, &status, 0);
+    m_Running.erase(std::find(m_Running.begin(), m_Running.end(), child));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  int Terminate(pid_t child) {
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    m_Running.erase(std::find(m_Running.begin(), m_Running.end(), child));
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  bool WaitForText(const std::string& errName, const std::string& text, int times = 1) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::string content;
+    while (std::chrono::steady_clock::now() < deadline) {
+      ReadWholeTextFile(Path(errName), -1, &content);
+      int found = 0;
+      for (size_t at = content.find(text); at != std::string::npos; at = content.find(text, at + 1)) {
+        ++found;
+      }
+      if (found >= times) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "no \"" << text << "\" in " << content;
+    return false;
+  }
+  // Waits until the instance of label listens for hand-offs.
+  bool WaitForInstance(const std::string& label) {
+    std::string channel = InstanceChannelPath("GlimmerQuorumAppClass_" + label);
+    for (int i = 0; i < 1500 && access(channel.c_str(), F_OK) != 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return access(channel.c_str(), F_OK) == 0;
+  }
+  std::vector<std::string> SavedPaths(const std::string& database) {
+    ImageRecordDB db;
+    std::vector<std::string> paths;
+    if (!LoadDatabase(db, database, 0, 1)) return paths;
+    for (ImageRecord* record : db.RecordsByPath()) paths.push_back(record->m_Path);
+    return paths;
+  }
+
+  test::ScriptedMessageBox m_Boxes;
+  std::string m_Dir;
+  std::string m_Label;
+  std::vector<pid_t> m_Running;
+};
+
+TEST_F(ProgramTest, TheDatabaseOptionAndTheFileListAreLoadedAndSavedAtTheEnd) {
+  mkdir(Path("pics").c_str(), 0755);
+  for (int i = 0; i < 3; ++i) test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i);
+  pid_t program = Start({"--db", Path("c.gqdb"), Path("pics")}, "err1.txt");
+  ASSERT_TRUE(WaitForText("err1.txt", "Finished loading pictures."));
+  EXPECT_EQ(Terminate(program), 0);
+  EXPECT_EQ(SavedPaths(Path("c.gqdb")).size(), 3u);
+
+  // A folder as the database option names tmp.gqdb in it; ".gqdb" is appended.
+  program = Start({"--db", Path("pics"), Path("pics/0.png")}, "err2.txt");
+  ASSERT_TRUE(WaitForText("err2.txt", "Finished loading pictures."));
+  EXPECT_EQ(Terminate(program), 0);
+  EXPECT_EQ(SavedPaths(Path("pics/tmp.gqdb")).size(), 1u);
+  program = Start({"--db", Path("other"), Path("pics/1.png")}, "err3.txt");
+  ASSERT_TRUE(WaitForText("err3.txt", "Finished loading pictures."));
+  EXPECT_EQ(Terminate(program), 0);
+  EXPECT_EQ(SavedPaths(Path("other.gqdb")).size(), 1u);
+}
+
+TEST_F(ProgramTest, ASecondStartHandsItsPicturesToTheRunningInstance) {
+  test::WritePicture(Path("a.png"), 40, 30, 1);
+  test::WritePicture(Path("b.png"), 41, 30, 2);
+  pid_t first = Start({"-i", m_Label, "--db", Path("c.gqdb")}, "first.txt");
+  ASSERT_TRUE(WaitForInstance(m_Label));
+  // The second start ends at once; the first one loads what it was given.
+  EXPECT_EQ(RunToEnd({"-i", m_Label, Path("a.png"), Path("b.png")}, "second.txt"), 0);
+  ASSERT_TRUE(WaitForText("first.txt", "Finished loading pictures."));
+
+  // Delete: a single picture only, then by path.
+  EXPECT_EQ(RunToEnd({"-i", m_Label, "-d", Path("a.png"), Path("b.png")}, "third.txt"), 0);
+  ASSERT_TRUE(WaitForText("third.txt", "Option delete only allowed for single picture."));
+  EXPECT_EQ(RunToEnd({"-i", m_Label, "-d", Path("a.png")}, "fourth.txt"), 0);
+
+  // Another label is another instance; a block with a foreign tag or wParam is not taken.
+  pid_t other = Start({"-i", m_Label + "x", "--db", Path("x.gqdb")}, "other.txt");
+  ASSERT_TRUE(WaitForInstance(m_Label + "x"));
+  std::string text = "GlimmerQuorum_" + m_Label + "\n\"" + Path("b.png") + "\" ";
+  text.push_back('\0');
+  std::string className = "GlimmerQuorumAppClass_" + m_Label;
+  EXPECT_EQ(SendCopyData(className, 0, 0x12345678, text), 0);
+  EXPECT_EQ(SendCopyData(className, 1, kHandOffTag, text), 0);
+  EXPECT_EQ(SendCopyData(className, 0, kHandOffTag, "GlimmerQuorum_other\n" + std::string(1, '\0')),
+            0);
+  EXPECT_EQ(Terminate(other), 0);
+
+  EXPECT_EQ(Terminate(first), 0);
+  EXPECT_EQ(SavedPaths(Path("c.gqdb")), std::vector<std::string>{Path("b.png")});
+}
+
+TEST_F(ProgramTest, DeleteOrQueryWithoutARunningInstance) {
+  // No instance of the label runs: the start goes on alone, and a query then writes
+  // "Server not found.".
+  EXPECT_EQ(RunToEnd({"-i", m_Label, "-q", "1", "5", Path("r.txt"), Path("p.png")}, "q.txt"), 0);
+  std::string result;
+  ASSERT_TRUE(ReadWholeTextFile(Path("r.txt"), -1, &result));
+  EXPECT_EQ(result, "!status: 3 - Server not found.\n");
+}
+
+}  // namespace
+}  // namespace gq
