@@ -7,12 +7,14 @@
 #include "app/ProgramHost.h"
 #include "frame/Entry.h"
 #include "frame/HandOff.h"
+#include "remote/ClientRequest.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv, argv + argc);
   std::unique_ptr<gq::ProgramHost> program;
   gq::ProgramHooks hooks;
   hooks.parse.handOver = gq::SendHandOff;
+  hooks.parse.clientRequest = gq::RunClientRequest;
   hooks.startProgram = [&](const gq::ParsedCommand& parsed, gq::HeadlessHost& host) {
     program = std::make_unique<gq::ProgramHost>(host);
     return program->Start(parsed);

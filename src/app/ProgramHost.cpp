@@ -2,10 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "db/DatabaseOps.h"
-#include "frame/StatusLine.h"
+#include "remote/LocalQuery.h"
 #include "frame/Text.h"
 #include "frame/Words.h"
 #include "loading/OpenPath.h"
@@ -37,12 +35,18 @@ ProgramHost::ProgramHost(HeadlessHost& host) : m_Host(host), m_LoadingHost(m_Db,
   m_Loader->discardQueued = [this] { LoadingHost::DiscardQueuedHandOvers(m_Host.Window()); };
   m_Db.Host().stopLoading = [this](int ms) { return m_Loader->Stop(false, ms); };
   m_LoadingHost.Install(m_Host);
+  m_Remote = std::make_unique<RemoteContext>(RemoteContext{
+      m_Db, *m_Engine, [this](ImageRecord* record) {
+        return m_LoadingHost.OnRecordLoaded(reinterpret_cast<intptr_t>(record)) == 1;
+      }});
+  InstallRemoteHandlers(m_Host, *m_Remote);
   m_Host.SetHandler(kMsgCopyData, [this](unsigned, uintptr_t wParam, intptr_t lParam) {
     return OnCopyData(wParam, *reinterpret_cast<const CopyData*>(lParam));
   });
 }
 
 ProgramHost::~ProgramHost() {
+  m_Server.reset();
   m_Channel.Stop();
   m_Loader.reset();
   m_Engine.reset();
@@ -59,8 +63,8 @@ bool ProgramHost::Start(const ParsedCommand& parsed) {
     OpenPath(m_Db, *m_Loader, parsed.rest, !parsed.databasePath.empty());
   }
   if (parsed.serverPort != 0) {
-    std::fprintf(stderr, "GlimmerQuorum: serving over TCP is not available in this version; "
-                         "going on without a server.\n");
+    m_Server = std::make_unique<Server>(m_Host.Target(), g_instanceName);
+    m_Server->Start(parsed.serverPort);
   }
   return true;
 }
@@ -82,6 +86,7 @@ void ProgramHost::LoadCriteriaFile(const std::string& path) {
 }
 
 void ProgramHost::ShutDown() {
+  m_Server.reset();
   m_Channel.Stop();
   m_Loader->Stop(false, kShutDownStopMs);
   CloseDatabase(m_Db, false);
@@ -94,10 +99,7 @@ intptr_t ProgramHost::OnCopyData(uintptr_t wParam, const CopyData& block) {
     return 0;
   }
   if (request.query) {
-    // Answering queries needs the remote subsystem; until it is wired the running
-    // instance says so in the result file instead of pretending.
-    WriteStatusIntoResultFile(request.queryText, kStatusServerSyntaxError,
-                              StatusText(kStatusServerSyntaxError));
+    LocalQuery(request.queryText, request.criteriaFile, *m_Remote);
     return 1;
   }
   g_selectFlag = request.select;

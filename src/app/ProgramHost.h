@@ -1,7 +1,7 @@
 // The running program without a user interface: the one database with its search
 // engine, the loader and the window side of loading, the status bar on standard error,
-// the channel on which later starts hand over their requests, all owned by the main
-// thread's headless host. Built by the entry's start-up hook and taken down by its
+// the channel on which later starts hand over their requests and the TCP server, all
+// owned by the main thread's headless host. Built by the entry's start-up hook and taken down by its
 // shut-down hook.
 #pragma once
 
@@ -16,6 +16,8 @@
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
 #include "platform/InstanceChannel.h"
+#include "remote/RemoteCommand.h"
+#include "remote/Server.h"
 #include "search/SearchEngine.h"
 
 namespace gq {
@@ -49,6 +51,8 @@ class ProgramHost {
   std::unique_ptr<Loader> m_Loader;
   LoadingHost m_LoadingHost;
   InstanceChannelServer m_Channel;
+  std::unique_ptr<RemoteContext> m_Remote;
+  std::unique_ptr<Server> m_Server;
 };
 
 }  // namespace gq

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -152,6 +153,48 @@ TEST_F(ProgramTest, ASecondStartHandsItsPicturesToTheRunningInstance) {
 
   EXPECT_EQ(Terminate(first), 0);
   EXPECT_EQ(SavedPaths(Path("c.gqdb")), std::vector<std::string>{Path("b.png")});
+}
+
+TEST_F(ProgramTest, QueriesFromALaterStartAndFromAClientOverTcp) {
+  mkdir(Path("pics").c_str(), 0755);
+  for (int i = 0; i < 4; ++i) test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i * 40);
+  int port = 20000 + getpid() % 20000;
+  pid_t server = Start({"-i", m_Label, "--server", std::to_string(port), "--db", Path("c.gqdb"),
+                        Path("pics")},
+                       "server.txt");
+  ASSERT_TRUE(WaitForInstance(m_Label));
+  ASSERT_TRUE(WaitForText("server.txt", "Finished loading pictures."));
+  std::string picture = Path("pics/0.png");
+
+  EXPECT_EQ(RunToEnd({"-i", m_Label, "-q", "1", "2", Path("local.txt"), picture}, "l.txt"), 0);
+  std::string local;
+  ASSERT_TRUE(ReadWholeTextFile(Path("local.txt"), -1, &local));
+  EXPECT_EQ(local.rfind("!status: 0 - OK\n", 0), 0u) << local;
+  EXPECT_EQ(std::count(local.begin(), local.end(), '\n'), 3);
+  EXPECT_EQ(local.find(picture + "\n"), std::string::npos);  // never the query picture
+
+  EXPECT_EQ(RunToEnd({"--client", "127.0.0.1:" + std::to_string(port), "-i", m_Label, "-q", "1",
+                      "2", Path("remote.txt"), picture},
+                     "r.txt"),
+            0);
+  std::string remote;
+  ASSERT_TRUE(ReadWholeTextFile(Path("remote.txt"), -1, &remote));
+  EXPECT_EQ(remote, local);
+
+  // An unknown picture, and a client with another label (the server closes at the
+  // greeting: the client reports a failure, never "OK").
+  RunToEnd({"-i", m_Label, "-q", "1", "2", Path("none.txt"), Path("pics/none.png")}, "n.txt");
+  ASSERT_TRUE(ReadWholeTextFile(Path("none.txt"), -1, &local));
+  EXPECT_EQ(local, "!status: 102 - Picture not in database.\n");
+  RunToEnd({"--client", "127.0.0.1:" + std::to_string(port), "-i", m_Label + "other", "-q", "1",
+            "2", Path("other.txt"), picture},
+           "c.txt");
+  ASSERT_TRUE(ReadWholeTextFile(Path("other.txt"), -1, &remote));
+  EXPECT_EQ(remote.rfind("!status: ", 0), 0u) << remote;
+  EXPECT_EQ(remote.find("!status: 0 "), std::string::npos) << remote;
+
+  EXPECT_EQ(Terminate(server), 0);
+  EXPECT_EQ(SavedPaths(Path("c.gqdb")).size(), 4u);
 }
 
 TEST_F(ProgramTest, DeleteOrQueryWithoutARunningInstance) {
