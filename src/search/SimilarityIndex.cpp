@@ -38,13 +38,6 @@ void SortByKey(uint64_t* items, uint64_t* scratch, size_t count) {
   if (from != items) std::copy(from, from + count, items);
 }
 
-inline bool InBox(const int16_t* key, const int16_t* low, const int16_t* high) {
-  for (int i = 0; i < kDims; ++i) {
-    if (key[i] < low[i] || key[i] > high[i]) return false;
-  }
-  return true;
-}
-
 int16_t ClipToInt16(double value) {
   if (value <= -32768.0) return -32768;
   if (value >= 32767.0) return 32767;
@@ -69,7 +62,11 @@ void BoxFromRadius(const int16_t* query, const WeightVector& weights, double rad
 
 void SimilarityIndex::Clear() {
   m_Keys.clear();
+  m_Columns.clear();
   m_LfdNr.clear();
+  m_Records.clear();
+  m_FoundEntries.clear();
+  m_Db = nullptr;
   m_Lower.clear();
   m_Upper.clear();
   m_Dim.clear();
@@ -87,6 +84,8 @@ bool SimilarityIndex::Build(ImageRecordDB& db, double from, double to, const Pro
     const int64_t n = static_cast<int64_t>(records.size());
     m_Keys.resize(static_cast<size_t>(n) * kDims);
     m_LfdNr.resize(records.size());
+    m_Records = records;
+    m_Db = &db;
     for (int64_t i = 0; i < n; ++i) {
       ImageRecord* record = records[i];
       record->m_Signature[kSigFilePath] = static_cast<int16_t>((i * 32767) / n);
@@ -100,16 +99,15 @@ bool SimilarityIndex::Build(ImageRecordDB& db, double from, double to, const Pro
     return false;
   }
   if (!m_LfdNr.empty()) {
+    const size_t n = m_LfdNr.size();
     for (int d = 0; d < kDims; ++d) {
-      m_BoxLow[d] = 32767;
-      m_BoxHigh[d] = -32768;
-    }
-    for (size_t p = 0; p < m_LfdNr.size(); ++p) {
-      const int16_t* key = &m_Keys[p * kDims];
-      for (int d = 0; d < kDims; ++d) {
-        m_BoxLow[d] = std::min(m_BoxLow[d], key[d]);
-        m_BoxHigh[d] = std::max(m_BoxHigh[d], key[d]);
-      }
+      const int16_t* column = &m_Columns[d * n];
+      m_BoxLow[d] = *std::min_element(column, column + n);
+      m_BoxHigh[d] = *std::max_element(column, column + n);
+      int16_t* sample = &m_Samples[static_cast<size_t>(d) * kSampleSize];
+      for (size_t k = 0; k < kSampleSize; ++k)
+        sample[k] = column[(k * 2 + 1) * n / (2 * kSampleSize)];
+      std::sort(sample, sample + kSampleSize);
     }
   }
   if (report) progress(to);
@@ -210,49 +208,139 @@ void SimilarityIndex::BuildTree(const Progress& progress, double from, double to
     if (lower[entry] >= 0) stack.push_back(lower[entry]);
     if (upper[entry] >= 0) stack.push_back(upper[entry]);
   }
-  std::vector<int16_t> keys(static_cast<size_t>(n) * kDims);
   std::vector<int32_t> lfdNr(n);
+  std::vector<ImageRecord*> records(n);
+  m_Columns.assign(static_cast<size_t>(n) * kDims, 0);
   m_Lower.assign(n, -1);
   m_Upper.assign(n, -1);
   m_Dim.assign(n, 0);
   for (int32_t p = 0; p < n; ++p) {
     const int32_t entry = sequence[p];
-    std::copy(key(entry), key(entry) + kDims, &keys[static_cast<size_t>(p) * kDims]);
+    const int16_t* entryKey = key(entry);
+    for (int d = 0; d < kDims; ++d) m_Columns[static_cast<size_t>(d) * n + p] = entryKey[d];
     lfdNr[p] = m_LfdNr[entry];
+    records[p] = m_Records[entry];
     m_Dim[p] = dims[entry];
     if (lower[entry] >= 0) m_Lower[p] = position[lower[entry]];
     if (upper[entry] >= 0) m_Upper[p] = position[upper[entry]];
   }
-  m_Keys.swap(keys);
+  std::vector<int16_t>().swap(m_Keys);
   m_LfdNr.swap(lfdNr);
+  m_Records.swap(records);
   m_Root = n > 0 ? 0 : -1;
 }
 
 int32_t SimilarityIndex::BoxQuery(const int16_t* low, const int16_t* high, int32_t limit) {
+  ++m_QueryCount;
   m_Found.clear();
-  m_Stack.clear();
-  int32_t node = m_Root;
-  const int32_t wanted = std::max(limit, 0);
-  while (static_cast<int32_t>(m_Found.size()) < wanted) {
-    if (node < 0) {
-      if (m_Stack.empty()) break;
-      node = m_Stack.back();
-      m_Stack.pop_back();
-      continue;
+  m_FoundEntries.clear();
+  const size_t n = m_LfdNr.size();
+  const size_t wanted = static_cast<size_t>(std::max(limit, 0));
+  if (n == 0 || wanted == 0) return 0;
+  if (wanted >= n) m_FoundEntries.reserve(n);
+  // The values that the box restricts within the keys' bounding box, the narrowest
+  // (relative to the keys' spread) first, so that most entries fail at the first test.
+  struct Restriction {
+    const int16_t* column;
+    int16_t low, high;
+    double share;
+  };
+  Restriction restrictions[kDims];
+  int count = 0;
+  for (int d = 0; d < kDims; ++d) {
+    if (low[d] > m_BoxHigh[d] || high[d] < m_BoxLow[d] || low[d] > high[d]) return 0;
+    if (low[d] <= m_BoxLow[d] && high[d] >= m_BoxHigh[d]) continue;
+    const int16_t lo = std::max(low[d], m_BoxLow[d]), hi = std::min(high[d], m_BoxHigh[d]);
+    // The share of a sample of the keys that the range holds estimates its selectivity.
+    const int16_t* sample = &m_Samples[static_cast<size_t>(d) * kSampleSize];
+    const double share = double(std::upper_bound(sample, sample + kSampleSize, hi) -
+                                std::lower_bound(sample, sample + kSampleSize, lo)) /
+                         kSampleSize;
+    restrictions[count++] = {&m_Columns[d * n], lo, hi, share};
+  }
+  std::sort(restrictions, restrictions + count,
+            [](const Restriction& a, const Restriction& b) { return a.share < b.share; });
+  // Block by block: the first values are tested for every entry at once (a loop the
+  // compiler vectorises) while more than an eighth of the block survives; the
+  // survivors are then listed and tested value by value.
+  constexpr size_t kBlock = 4096;
+  uint8_t inside[kBlock];
+  uint16_t survivors[kBlock];
+  for (size_t start = 0; start < n; start += kBlock) {
+    const size_t length = std::min(kBlock, n - start);
+    int next = 0;
+    size_t alive = length;
+    std::fill(inside, inside + length, 1);
+    while (next + 1 < count && alive * 8 > length) {
+      const Restriction& a = restrictions[next++];
+      const Restriction& b = restrictions[next++];
+      const int16_t* columnA = a.column + start;
+      const int16_t* columnB = b.column + start;
+      unsigned sum = 0;
+      for (size_t i = 0; i < length; ++i) {
+        inside[i] &= static_cast<uint8_t>((columnA[i] >= a.low) & (columnA[i] <= a.high) &
+                                          (columnB[i] >= b.low) & (columnB[i] <= b.high));
+        sum += inside[i];
+      }
+      alive = sum;
     }
-    const int16_t* key = &m_Keys[static_cast<size_t>(node) * kDims];
-    const int d = m_Dim[node];
-    if (key[d] < low[d]) {
-      node = m_Upper[node];
-    } else if (high[d] < key[d]) {
-      node = m_Lower[node];
-    } else {
-      if (InBox(key, low, high)) m_Found.push_back(m_LfdNr[node]);
-      if (low[d] < key[d] && m_Lower[node] >= 0) m_Stack.push_back(m_Lower[node]);
-      node = m_Upper[node];
+    if (alive == 0) continue;
+    alive = 0;
+    for (size_t i = 0; i < length; ++i) {
+      survivors[alive] = static_cast<uint16_t>(i);
+      alive += inside[i];
+    }
+    for (; next < count && alive > 0; ++next) {
+      const Restriction& restriction = restrictions[next];
+      const int16_t* column = restriction.column + start;
+      size_t kept = 0;
+      for (size_t j = 0; j < alive; ++j) {
+        const int16_t value = column[survivors[j]];
+        survivors[kept] = survivors[j];
+        kept += (value >= restriction.low) & (value <= restriction.high);
+      }
+      alive = kept;
+    }
+    for (size_t j = 0; j < alive; ++j) {
+      m_Found.push_back(m_LfdNr[start + survivors[j]]);
+      m_FoundEntries.push_back(static_cast<int32_t>(start + survivors[j]));
+      if (m_Found.size() == wanted) return static_cast<int32_t>(wanted);
     }
   }
   return static_cast<int32_t>(m_Found.size());
+}
+
+std::vector<int32_t> SimilarityIndex::BoxQueryByWalk(const int16_t* low, const int16_t* high,
+                                                     int32_t limit) const {
+  std::vector<int32_t> found;
+  std::vector<int32_t> stack;
+  const size_t n = m_LfdNr.size();
+  auto value = [&](int32_t node, int d) { return m_Columns[static_cast<size_t>(d) * n + node]; };
+  int32_t node = m_Root;
+  while (static_cast<int32_t>(found.size()) < limit) {
+    if (node < 0) {
+      if (stack.empty()) break;
+      node = stack.back();
+      stack.pop_back();
+      continue;
+    }
+    const int d = m_Dim[node];
+    const int16_t split = value(node, d);
+    if (split < low[d]) {
+      node = m_Upper[node];
+    } else if (high[d] < split) {
+      node = m_Lower[node];
+    } else {
+      bool inside = true;
+      for (int i = 0; i < kDims && inside; ++i) {
+        inside = value(node, i) >= low[i] && value(node, i) <= high[i];
+      }
+      if (inside) found.push_back(m_LfdNr[node]);
+      if (low[d] < split && m_Lower[node] >= 0) stack.push_back(m_Lower[node]);
+      node = m_Upper[node];
+    }
+  }
+  return found;
 }
 
 int32_t SimilarityIndex::QueryRadius(const int16_t* query, const WeightVector& weights,
@@ -312,8 +400,11 @@ std::vector<ScoredRecord> SimilarityIndex::ScoreCandidates(const ImageRecordDB& 
                                                            const WeightVector& weights,
                                                            const IdentityCheck& identity) const {
   std::vector<SearchResult> results(m_Found.size());
+  // While the database has neither lost nor gained a record since the build, the
+  // entries' records are still those of the build; otherwise each is looked up.
+  const bool current = &db == m_Db && db.m_IndexValid && db.Count() == EntryCount();
   for (size_t i = 0; i < m_Found.size(); ++i) {
-    ImageRecord* record = db.FindByLfdNr(m_Found[i]);
+    ImageRecord* record = current ? m_Records[m_FoundEntries[i]] : db.FindByLfdNr(m_Found[i]);
     SearchResult& result = results[i];
     result.record = record;
     if (record == nullptr) {

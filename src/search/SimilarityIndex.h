@@ -51,7 +51,15 @@ class SimilarityIndex {
 
   // Lists the entries whose 104 values all lie within [low, high], in the order the tree
   // walk finds them, stopping once limit entries are listed. Returns their number.
+  // The walk (BoxQueryByWalk) visits the tree in pre-order (node, upper subtree, lower
+  // subtree) and only skips subtrees that cannot hold an entry of the box, so its list
+  // is the box's entries in pre-order. The entries are stored in that order, value by
+  // value, and the query scans them, testing the most restrictive values first: the
+  // same list, without visiting the nodes of a box that prunes little (in 104
+  // dimensions the split values rarely prune).
   int32_t BoxQuery(const int16_t* low, const int16_t* high, int32_t limit);
+  // The literal tree walk: the reference for BoxQuery.
+  std::vector<int32_t> BoxQueryByWalk(const int16_t* low, const int16_t* high, int32_t limit) const;
   // The running numbers found by the last query, in the order found.
   const std::vector<int32_t>& Results() const { return m_Found; }
 
@@ -69,6 +77,8 @@ class SimilarityIndex {
                                             const IdentityCheck& identity) const;
 
   double RememberedRadius() const { return m_Radius; }
+  // Box queries run since the build (for the benchmarks).
+  int64_t QueryCount() const { return m_QueryCount; }
   // The radius of the box that gave Results() in the last CandidateSearch.
   double LastQueryRadius() const { return m_LastQueryRadius; }
   void SetRememberedRadius(double radius) { m_Radius = radius; }
@@ -78,21 +88,29 @@ class SimilarityIndex {
   int32_t QueryRadius(const int16_t* query, const WeightVector& weights, double radius,
                       int32_t limit);
 
-  // Entries in tree order: entry p's key is m_Keys[p * 104 ...], its running number
+  // Entries in pre-order: entry p's value d is m_Columns[d * n + p], its running number
   // m_LfdNr[p], its children m_Lower[p] and m_Upper[p] (-1 = none), its split value
-  // m_Dim[p]. The root is m_Root.
+  // m_Dim[p]. The root is m_Root. m_Keys holds the keys entry by entry while building.
   std::vector<int16_t> m_Keys;
+  std::vector<int16_t> m_Columns;
   std::vector<int32_t> m_LfdNr;
   std::vector<int32_t> m_Lower;
   std::vector<int32_t> m_Upper;
   std::vector<uint8_t> m_Dim;
   int32_t m_Root = -1;
+  // Per value, a sorted sample of the keys, to estimate how much of the index a range
+  // holds.
+  static constexpr size_t kSampleSize = 256;
+  std::vector<int16_t> m_Samples = std::vector<int16_t>(kSignatureLength * kSampleSize);
   Signature m_BoxLow{};
   Signature m_BoxHigh{};
-  std::vector<int32_t> m_Found;
-  std::vector<int32_t> m_Stack;
+  std::vector<ImageRecord*> m_Records;  // the records of the build, by entry
+  const ImageRecordDB* m_Db = nullptr;  // the database of the build
+  std::vector<int32_t> m_Found;         // running numbers of the last query's entries
+  std::vector<int32_t> m_FoundEntries;  // and the entries themselves
   double m_Radius = kInitialRadius;
   double m_LastQueryRadius = 0;
+  int64_t m_QueryCount = 0;
 };
 
 // The box of a radius: for each value with weight w > 0 the range q -+ r / w, clipped to

@@ -1,0 +1,445 @@
+// Speed of the search subsystem against exact brute force (score every record, then
+// sort), on collections of 100,000 and 1,000,000 records: building the similarity
+// index, Search Similar for places 1-20 and 1-200 (with the share of queries whose first
+// 20 equal the brute-force first 20), a full duplicate search, a full criteria
+// adjustment, and a 20 x 30 mosaic of 1024 x 768 over 10,000 pictures.
+//
+// Every record's signature is computed from a real thumbnail: a generated picture of
+// gradients, shapes and noise; every 25th record is a perturbed copy (noise, a
+// brightness shift, a slight crop) of one of the 100 records before it, so the
+// collection holds known duplicates. The signatures are cached in $GQ_BENCH_DATA (default
+// /tmp) as gq-search-bench-N.bin, since computing a million takes a while.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "search/CriteriaAdjust.h"
+#include "search/DuplicateSearch.h"
+#include "search/Mosaic.h"
+#include "search/SearchEngine.h"
+#include "signature/Criteria.h"
+#include "signature/SearchResult.h"
+#include "signature/Signature.h"
+#include "signature/Similarity.h"
+#include "signature/Thumbnail.h"
+
+namespace gq {
+namespace {
+
+constexpr int kCopyEvery = 25;
+
+// A photo-like picture: a gradient between random colours, shapes and noise.
+PackedImage GeneratedPicture(uint32_t seed, int width, int height) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> byte(0, 255);
+  const int noiseLevel = static_cast<int>(random() % 24);
+  int from[3], to[3];
+  for (int c = 0; c < 3; ++c) {
+    from[c] = byte(random);
+    to[c] = byte(random);
+  }
+  const bool vertical = random() % 2;
+  PackedImage image;
+  image.Allocate(width, height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* p = image.row(y);
+    for (int x = 0; x < width; ++x, p += 3) {
+      const int t = vertical ? 256 * y / height : 256 * x / width;
+      for (int c = 0; c < 3; ++c) {
+        const int noise =
+            noiseLevel ? static_cast<int>(random() % (2 * noiseLevel + 1)) - noiseLevel : 0;
+        p[c] =
+            static_cast<uint8_t>(std::clamp(from[c] + (to[c] - from[c]) * t / 256 + noise, 0, 255));
+      }
+    }
+  }
+  const int shapes = 1 + static_cast<int>(random() % 7);
+  for (int s = 0; s < shapes; ++s) {
+    const int cx = byte(random) * width / 256, cy = byte(random) * height / 256;
+    const int rx = 3 + byte(random) * width / 600, ry = 3 + byte(random) * height / 600;
+    const bool round = random() % 2;
+    const uint8_t colour[3] = {static_cast<uint8_t>(byte(random)),
+                               static_cast<uint8_t>(byte(random)),
+                               static_cast<uint8_t>(byte(random))};
+    for (int y = std::max(0, cy - ry); y < std::min(height, cy + ry); ++y) {
+      for (int x = std::max(0, cx - rx); x < std::min(width, cx + rx); ++x) {
+        const double dx = double(x - cx) / rx, dy = double(y - cy) / ry;
+        if (!round || dx * dx + dy * dy <= 1) std::memcpy(image.row(y) + 3 * x, colour, 3);
+      }
+    }
+  }
+  return image;
+}
+
+// A copy as a re-encoding or an edit would leave it: noise, a brightness shift and a
+// crop of up to 2 pixels per side.
+PackedImage PerturbedCopy(const PackedImage& picture, uint32_t seed) {
+  std::mt19937 random(seed);
+  const int shift = static_cast<int>(random() % 13) - 6;
+  const int left = random() % 3, top = random() % 3, right = random() % 3, bottom = random() % 3;
+  PackedImage copy;
+  copy.Allocate(picture.width - left - right, picture.height - top - bottom);
+  for (int y = 0; y < copy.height; ++y) {
+    const uint8_t* from = picture.row(y + top) + 3 * left;
+    uint8_t* to = copy.row(y);
+    for (int i = 0; i < 3 * copy.width; ++i) {
+      const int noise = static_cast<int>(random() % 7) - 3;
+      to[i] = static_cast<uint8_t>(std::clamp(from[i] + shift + noise, 0, 255));
+    }
+  }
+  return copy;
+}
+
+struct PictureFacts {
+  int16_t signature[kComputedSignatureLength];
+  int32_t width, height;
+};
+
+// The picture of record i of a set: its thumbnail-sized picture and full size.
+PackedImage PictureOf(int64_t i, int32_t* width, int32_t* height) {
+  std::mt19937 random(static_cast<uint32_t>(i * 2654435761u));
+  static const int kSizes[][2] = {{4000, 3000}, {3000, 4000}, {1600, 1200}, {1024, 768},
+                                  {800, 600},   {1920, 1080}, {600, 800},   {2048, 2048}};
+  const int* size = kSizes[random() % 8];
+  *width = size[0];
+  *height = size[1];
+  const int tw = *width >= *height ? 96 : 96 * *width / *height;
+  const int th = *width >= *height ? 96 * *height / *width : 96;
+  if (i % kCopyEvery == kCopyEvery - 1) {
+    const int64_t original = std::max<int64_t>(0, i - 1 - static_cast<int64_t>(random() % 100));
+    int32_t w, h;
+    PackedImage base = PictureOf(original, &w, &h);
+    *width = w;
+    *height = h;
+    return PerturbedCopy(base, static_cast<uint32_t>(i));
+  }
+  return GeneratedPicture(static_cast<uint32_t>(i * 7919 + 13), tw, th);
+}
+
+PictureFacts FactsOf(int64_t i) {
+  PictureFacts facts{};
+  const PackedImage picture = PictureOf(i, &facts.width, &facts.height);
+  ComputeSignature(picture.width, picture.height, picture.pixels.data(), facts.width, facts.height,
+                   facts.signature);
+  return facts;
+}
+
+std::vector<PictureFacts> LoadOrMakeFacts(int64_t count) {
+  const char* folder = std::getenv("GQ_BENCH_DATA");
+  const std::string path =
+      std::string(folder ? folder : "/tmp") + "/gq-search-bench-" + std::to_string(count) + ".bin";
+  std::vector<PictureFacts> facts(count);
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    const size_t read = std::fread(facts.data(), sizeof(PictureFacts), count, file);
+    std::fclose(file);
+    if (read == static_cast<size_t>(count)) return facts;
+  }
+  std::fprintf(stderr, "computing %lld signatures from generated thumbnails...\n",
+               static_cast<long long>(count));
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> workers;
+  for (unsigned t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      for (int64_t i = t; i < count; i += threads) facts[i] = FactsOf(i);
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(facts.data(), sizeof(PictureFacts), count, file);
+    std::fclose(file);
+  }
+  return facts;
+}
+
+std::string PathOf(int64_t i) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/pictures/set%03lld/picture%07lld.jpg",
+                static_cast<long long>(i / 1000), static_cast<long long>(i));
+  return path;
+}
+
+struct Collection {
+  ImageRecordDB db;
+  std::unique_ptr<SearchEngine> engine;
+  std::vector<ImageRecord*> records;  // by set index
+};
+
+Collection& CollectionOf(int64_t count) {
+  static std::map<int64_t, std::unique_ptr<Collection>> collections;
+  std::unique_ptr<Collection>& slot = collections[count];
+  if (slot) return *slot;
+  slot = std::make_unique<Collection>();
+  Collection& collection = *slot;
+  collection.engine = std::make_unique<SearchEngine>(collection.db);
+  const std::vector<PictureFacts> facts = LoadOrMakeFacts(count);
+  for (int64_t i = 0; i < count; ++i) {
+    ImageRecord* record = MakeRecord(PathOf(i));
+    std::memcpy(record->m_Signature, facts[i].signature, sizeof facts[i].signature);
+    record->m_PictureWidth = facts[i].width;
+    record->m_PictureHeight = facts[i].height;
+    collection.db.AddRecord(record, false);
+    collection.records.push_back(record);
+  }
+  collection.engine->EnsureIndex();
+  return collection;
+}
+
+// Query records spread over the collection, the copies among them.
+std::vector<ImageRecord*> Queries(Collection& collection, int count) {
+  std::vector<ImageRecord*> queries;
+  std::mt19937 random(99);
+  for (int q = 0; q < count; ++q) {
+    queries.push_back(collection.records[random() % collection.records.size()]);
+  }
+  return queries;
+}
+
+// Exact Search Similar: every record scored, all sorted, the query left out.
+std::vector<ImageRecord*> BruteForceSimilar(Collection& collection, ImageRecord* query,
+                                            int32_t last, const WeightVector& weights) {
+  std::vector<SearchResult> results(collection.records.size());
+  std::vector<SearchResult*> order(results.size());
+  for (size_t i = 0; i < results.size(); ++i) {
+    ImageRecord* record = collection.records[i];
+    results[i] = {Distance(query->m_Signature, record->m_Signature, weights.data()),
+                  record->m_Path.c_str(), record};
+    order[i] = &results[i];
+  }
+  SortResults(order.data(), order.size());
+  std::vector<ImageRecord*> list;
+  for (SearchResult* result : order) {
+    if (result->record == query) continue;
+    list.push_back(static_cast<ImageRecord*>(result->record));
+    if (static_cast<int32_t>(list.size()) == last) break;
+  }
+  return list;
+}
+
+void BM_BuildIndex(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  for (auto _ : state) {
+    collection.engine->RebuildIndex(0, 0);
+  }
+  state.counters["records"] = static_cast<double>(collection.records.size());
+}
+BENCHMARK(BM_BuildIndex)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_SimilarText(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  const int32_t last = static_cast<int32_t>(state.range(1));
+  const WeightVector weights = BuildWeights(DefaultCriteria());
+  const std::vector<ImageRecord*> queries = Queries(collection, 200);
+  size_t q = 0;
+  int64_t bytes = 0;
+  const int64_t queriesBefore = collection.engine->Index().QueryCount();
+  for (auto _ : state) {
+    const std::string text =
+        collection.engine->SimilarText(queries[q++ % queries.size()], 1, last, weights);
+    bytes += static_cast<int64_t>(text.size());
+  }
+  benchmark::DoNotOptimize(bytes);
+  state.counters["box_queries"] = benchmark::Counter(
+      static_cast<double>(collection.engine->Index().QueryCount() - queriesBefore),
+      benchmark::Counter::kAvgIterations);
+  // How often the first 20 places equal the exact ones, and whether the places within
+  // the search's last radius always do (the box holds every record of that distance).
+  const int checked = state.range(0) >= 1000000 ? 20 : 50;
+  int equal = 0, withinRadiusEqual = 0;
+  for (int i = 0; i < checked; ++i) {
+    const std::vector<ScoredRecord> fast =
+        collection.engine->SimilarList(queries[i], 1, 20, weights);
+    const double radius = collection.engine->Index().LastQueryRadius();
+    const std::vector<ImageRecord*> exact = BruteForceSimilar(collection, queries[i], 20, weights);
+    bool same = fast.size() == exact.size();
+    for (size_t k = 0; same && k < fast.size(); ++k) same = fast[k].record == exact[k];
+    equal += same;
+    bool prefix = true;
+    for (size_t k = 0; k < exact.size() && prefix; ++k) {
+      if (Distance(queries[i]->m_Signature, exact[k]->m_Signature, weights.data()) > radius) break;
+      prefix = k < fast.size() && fast[k].record == exact[k];
+    }
+    withinRadiusEqual += prefix;
+  }
+  state.counters["top20_exact_share"] = static_cast<double>(equal) / checked;
+  state.counters["within_radius_exact_share"] = static_cast<double>(withinRadiusEqual) / checked;
+  state.counters["radius"] = collection.engine->Index().RememberedRadius();
+}
+BENCHMARK(BM_SimilarText)
+    ->Args({100000, 20})
+    ->Args({100000, 200})
+    ->Args({1000000, 20})
+    ->Args({1000000, 200})
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+void BM_BruteForceSimilar(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  const WeightVector weights = BuildWeights(DefaultCriteria());
+  const std::vector<ImageRecord*> queries = Queries(collection, 200);
+  size_t q = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(BruteForceSimilar(collection, queries[q++ % queries.size()],
+                                               static_cast<int32_t>(state.range(1)), weights));
+  }
+}
+BENCHMARK(BM_BruteForceSimilar)
+    ->Args({100000, 20})
+    ->Args({100000, 200})
+    ->Args({1000000, 20})
+    ->Args({1000000, 200})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
+void BM_DuplicateSearch(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  int32_t grouped = 0;
+  for (auto _ : state) {
+    DuplicateSearch& search = collection.engine->Duplicates();
+    search.Prepare(false, false, kDefaultDuplicateSimilarity);
+    while (search.Step(100, &grouped) >= 0) {
+    }
+  }
+  state.counters["grouped"] = grouped;
+  state.counters["known_copies"] = static_cast<double>(state.range(0) / kCopyEvery);
+}
+BENCHMARK(BM_DuplicateSearch)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Exact duplicate search cost per seed: score every record against the seed, keep those
+// within the threshold box, sort them. The full search is n such seeds.
+void BM_BruteForceDuplicateSeed(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  const WeightVector weights = DefaultWeights();
+  const double threshold = DuplicateThreshold(weights, kDefaultDuplicateSimilarity);
+  const std::vector<ImageRecord*> queries = Queries(collection, 200);
+  size_t q = 0;
+  for (auto _ : state) {
+    ImageRecord* seed = queries[q++ % queries.size()];
+    std::vector<SearchResult> results(collection.records.size());
+    std::vector<SearchResult*> order;
+    for (size_t i = 0; i < results.size(); ++i) {
+      ImageRecord* record = collection.records[i];
+      results[i] = {Distance(seed->m_Signature, record->m_Signature, weights.data()),
+                    record->m_Path.c_str(), record};
+      if (results[i].distance <= threshold) order.push_back(&results[i]);
+    }
+    SortResults(order.data(), order.size());
+    benchmark::DoNotOptimize(order.data());
+  }
+  state.counters["full_search_s"] = benchmark::Counter(
+      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate,
+      benchmark::Counter::kIs1000);
+}
+BENCHMARK(BM_BruteForceDuplicateSeed)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_AdjustCriteria(benchmark::State& state) {
+  Collection& collection = CollectionOf(state.range(0));
+  // A picture with a perturbed copy: the copy (set index 24) and its original.
+  ImageRecord* copy = collection.records[kCopyEvery - 1];
+  ImageRecord* best = nullptr;
+  double nearest = 1e300;
+  const WeightVector weights = DefaultWeights();
+  for (int i = 0; i < kCopyEvery - 1; ++i) {
+    const double d =
+        Distance(copy->m_Signature, collection.records[i]->m_Signature, weights.data());
+    if (d < nearest) {
+      nearest = d;
+      best = collection.records[i];
+    }
+  }
+  int trials = 0;
+  for (auto _ : state) {
+    SetCurrentCriteria(DefaultCriteria());
+    collection.db.ClearSelection();
+    collection.engine->SetSearchPicture(best->m_LfdNr);
+    AdjustCriteria(*collection.engine, false, true, copy, [&](double, unsigned) {
+      ++trials;
+      return true;
+    });
+  }
+  SetCurrentCriteria(DefaultCriteria());
+  state.counters["trials"] = trials;
+}
+BENCHMARK(BM_AdjustCriteria)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// 10,000 pictures with their thumbnails in memory, and a 1600 x 1200 source.
+Collection& TileCollection() {
+  static std::unique_ptr<Collection> collection;
+  if (collection) return *collection;
+  collection = std::make_unique<Collection>();
+  collection->db.m_ThumbBudget = 1 << 30;
+  collection->engine = std::make_unique<SearchEngine>(collection->db);
+  for (int64_t i = 0; i < 10000; ++i) {
+    int32_t width, height;
+    const PackedImage picture = PictureOf(i, &width, &height);
+    ImageRecord* record = MakeRecord(PathOf(i));
+    MakeRecordThumbnail(record, picture.width, picture.height, picture.stride(),
+                        picture.pixels.data());
+    record->m_PictureWidth = width;
+    record->m_PictureHeight = height;
+    ComputeSignature(record->m_ThumbWidth, record->m_ThumbHeight, record->m_ThumbPixels, width,
+                     height, record->m_Signature);
+    collection->db.AddRecord(record, false);
+    collection->records.push_back(record);
+  }
+  collection->engine->EnsureIndex();
+  return *collection;
+}
+
+void BM_Mosaic(benchmark::State& state) {
+  Collection& collection = TileCollection();
+  const PackedImage source = GeneratedPicture(4711, 1600, 1200);
+  MosaicOptions options;
+  options.file = "/tmp/gq-search-bench-mosaic.bmp";
+  for (auto _ : state) {
+    MosaicRun& mosaic = collection.engine->Mosaic();
+    if (!mosaic.Setup(options, source).empty()) state.SkipWithError("setup failed");
+    while (mosaic.Step() >= 0) {
+    }
+  }
+}
+BENCHMARK(BM_Mosaic)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The mosaic's tile choice done exactly: per cell, every picture scored and sorted.
+void BM_BruteForceMosaicChoice(benchmark::State& state) {
+  Collection& collection = TileCollection();
+  const PackedImage source = GeneratedPicture(4711, 1600, 1200);
+  const WeightVector weights = MosaicWeights(std::min(1600 / 20, 1200 / 30));
+  for (auto _ : state) {
+    for (int cell = 0; cell < 600; ++cell) {
+      const int row = cell / 20, column = cell % 20;
+      PackedImage piece, thumb;
+      piece.Allocate(80, 40);
+      for (int y = 0; y < 40; ++y) {
+        std::memcpy(piece.row(y), source.row(row * 40 + y) + 3 * column * 80, 240);
+      }
+      MakeThumbnail(piece.width, piece.height, piece.stride(), piece.pixels.data(), 96, &thumb);
+      int16_t signature[kSignatureLength] = {};
+      ComputeSignature(thumb.width, thumb.height, thumb.pixels.data(), 1600, 1200, signature);
+      std::vector<SearchResult> results(collection.records.size());
+      std::vector<SearchResult*> order(results.size());
+      for (size_t i = 0; i < results.size(); ++i) {
+        ImageRecord* record = collection.records[i];
+        results[i] = {Distance(signature, record->m_Signature, weights.data()),
+                      record->m_Path.c_str(), record};
+        order[i] = &results[i];
+      }
+      SortResults(order.data(), order.size());
+      benchmark::DoNotOptimize(order.front());
+    }
+  }
+}
+BENCHMARK(BM_BruteForceMosaicChoice)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace gq
+
+BENCHMARK_MAIN();
