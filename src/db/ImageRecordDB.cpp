@@ -54,6 +54,18 @@ ImageRecord KeyWithLfdNr(int32_t lfdNr) {
   return key;
 }
 
+// Every record of a tree, in the tree's order.
+std::vector<ImageRecord*> InOrder(const iavl& tree) {
+  std::vector<ImageRecord*> records;
+  records.reserve(tree.count);
+  iavl_iterator it;
+  iavl_iter_init(&it, const_cast<iavl*>(&tree));
+  for (void* item = iavl_iter_first(&it); item; item = iavl_iter_next(&it)) {
+    records.push_back(static_cast<ImageRecord*>(item));
+  }
+  return records;
+}
+
 bool IsRegularFile(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -254,15 +266,7 @@ void ImageRecordDB::ClearSelection() {
 }
 
 std::vector<ImageRecord*> ImageRecordDB::SelectedRecords() const {
-  std::vector<ImageRecord*> records;
-  if (!m_Selection) return records;
-  records.reserve(m_Selection->count);
-  iavl_iterator it;
-  iavl_iter_init(&it, m_Selection);
-  for (void* item = iavl_iter_first(&it); item; item = iavl_iter_next(&it)) {
-    records.push_back(static_cast<ImageRecord*>(item));
-  }
-  return records;
+  return m_Selection ? InOrder(*m_Selection) : std::vector<ImageRecord*>();
 }
 
 void ImageRecordDB::ResetListWindow() {
@@ -373,26 +377,8 @@ void ImageRecordDB::ThumbnailBudgetStep(int extra) {
   }
 }
 
-std::vector<ImageRecord*> ImageRecordDB::Records() const {
-  std::vector<ImageRecord*> records;
-  records.reserve(m_TreeByLfdNr.count);
-  iavl_iterator it;
-  iavl_iter_init(&it, const_cast<iavl*>(&m_TreeByLfdNr));
-  for (void* item = iavl_iter_first(&it); item; item = iavl_iter_next(&it)) {
-    records.push_back(static_cast<ImageRecord*>(item));
-  }
-  return records;
-}
+std::vector<ImageRecord*> ImageRecordDB::Records() const { return InOrder(m_TreeByLfdNr); }
 
-std::vector<ImageRecord*> ImageRecordDB::RecordsByPath() const {
-  std::vector<ImageRecord*> records;
-  records.reserve(m_TreeByPath.count);
-  iavl_iterator it;
-  iavl_iter_init(&it, const_cast<iavl*>(&m_TreeByPath));
-  for (void* item = iavl_iter_first(&it); item; item = iavl_iter_next(&it)) {
-    records.push_back(static_cast<ImageRecord*>(item));
-  }
-  return records;
-}
+std::vector<ImageRecord*> ImageRecordDB::RecordsByPath() const { return InOrder(m_TreeByPath); }
 
 }  // namespace gq

@@ -7,22 +7,17 @@
 #include "db/DbTestSupport.h"
 #include "frame/TextFile.h"
 #include "platform/Process.h"
+#include "support/ProgramRun.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {
 namespace {
 
-struct ToolResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
 
 class GqtoolDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("gqtool_db_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("gqtool_db_");
     m_Path = m_Folder + "/c.gqdb";
     ImageRecordDB db;
     for (const char* path : {"/a/img10.jpg", "/a/img2.jpg", "/a/b/x.jpg"}) {
@@ -30,18 +25,8 @@ class GqtoolDbTest : public ::testing::Test {
     }
     ASSERT_TRUE(SaveDatabase(db, m_Path, false));
   }
-  ToolResult Tool(std::vector<std::string> args) {
-    std::vector<std::string> argv = {"/bin/sh", "-c",
-                                     "GLIMMERQUORUM_CONFIG_DIR=\"$0/config\" exec \"$@\" "
-                                     ">\"$0/out.txt\" 2>\"$0/err.txt\"",
-                                     m_Folder, GQTOOL_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult process = RunProcess(argv, 30000);
-    ToolResult result;
-    result.exitCode = process.exited ? process.exitCode : -1;
-    ReadWholeTextFile(m_Folder + "/out.txt", -1, &result.out);
-    ReadWholeTextFile(m_Folder + "/err.txt", -1, &result.err);
-    return result;
+  test::ProgramOutput Tool(std::vector<std::string> args) {
+    return test::RunProgram(GQTOOL_PATH, args, m_Folder);
   }
 
   test::ScriptedMessageBox m_Boxes;
@@ -50,7 +35,7 @@ class GqtoolDbTest : public ::testing::Test {
 };
 
 TEST_F(GqtoolDbTest, InfoShowsTheHeaderAndTheJournal) {
-  ToolResult info = Tool({"info", m_Path});
+  test::ProgramOutput info = Tool({"info", m_Path});
   EXPECT_EQ(info.exitCode, 0) << info.err;
   EXPECT_NE(info.out.find("version: 6\n"), std::string::npos);
   EXPECT_NE(info.out.find("records: 3\n"), std::string::npos);
@@ -68,7 +53,7 @@ TEST_F(GqtoolDbTest, InfoShowsTheHeaderAndTheJournal) {
 }
 
 TEST_F(GqtoolDbTest, CheckPassesAGoodFileAndNamesTheFirstProblem) {
-  ToolResult good = Tool({"check", m_Path});
+  test::ProgramOutput good = Tool({"check", m_Path});
   EXPECT_EQ(good.exitCode, 0) << good.err;
   EXPECT_NE(good.out.find("ok, 3 records"), std::string::npos);
 
@@ -77,7 +62,7 @@ TEST_F(GqtoolDbTest, CheckPassesAGoodFileAndNamesTheFirstProblem) {
   file.seekp(32);
   file.write(reinterpret_cast<char*>(&wide), 4);
   file.close();
-  ToolResult bad = Tool({"check", m_Path});
+  test::ProgramOutput bad = Tool({"check", m_Path});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.err.find("unreadable or damaged"), std::string::npos) << bad.err;
 
@@ -90,20 +75,20 @@ TEST_F(GqtoolDbTest, CheckPassesAGoodFileAndNamesTheFirstProblem) {
 TEST_F(GqtoolDbTest, ADatabaseOpenInAnotherProcessIsRefused) {
   ImageRecordDB db;
   ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1));
-  ToolResult check = Tool({"check", m_Path});
+  test::ProgramOutput check = Tool({"check", m_Path});
   EXPECT_EQ(check.exitCode, 1);
   EXPECT_NE(check.err.find("open for writing in another program"), std::string::npos)
       << check.err;
-  ToolResult exported = Tool({"export", m_Path, "--files"});
+  test::ProgramOutput exported = Tool({"export", m_Path, "--files"});
   EXPECT_EQ(exported.exitCode, 1);
   EXPECT_NE(exported.err.find("open in another program"), std::string::npos) << exported.err;
 }
 
 TEST_F(GqtoolDbTest, ExportWritesFileAndFolderLists) {
-  ToolResult files = Tool({"export", m_Path, "--files"});
+  test::ProgramOutput files = Tool({"export", m_Path, "--files"});
   EXPECT_EQ(files.exitCode, 0) << files.err;
   EXPECT_EQ(files.out, "\"/a/b/x.jpg\"\r\n\"/a/img2.jpg\"\r\n\"/a/img10.jpg\"\r\n");
-  ToolResult folders = Tool({"export", m_Path, "--folders", "--out", m_Folder + "/f.txt"});
+  test::ProgramOutput folders = Tool({"export", m_Path, "--folders", "--out", m_Folder + "/f.txt"});
   EXPECT_EQ(folders.exitCode, 0) << folders.err;
   std::string text;
   ASSERT_TRUE(ReadWholeTextFile(m_Folder + "/f.txt", -1, &text));

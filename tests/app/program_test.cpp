@@ -16,6 +16,7 @@
 #include "loading/LoaderTestSupport.h"
 #include "platform/InstanceChannel.h"
 #include "platform/Process.h"
+#include "support/ProgramRun.h"
 
 namespace gq {
 namespace {
@@ -23,8 +24,7 @@ namespace {
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Dir = test::FreshFolder(std::string("program_") +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Dir = test::FolderForThisTest("program_");
     m_Label = "test" + std::to_string(getpid()) + "_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
   }
@@ -38,19 +38,7 @@ class ProgramTest : public ::testing::Test {
 
   // Starts the program in the background; standard error goes to errName.
   pid_t Start(const std::vector<std::string>& arguments, const std::string& errName) {
-    std::string config = Path("config");
-    std::string errors = Path(errName);
-    pid_t child = fork();
-    if (child == 0) {
-      setenv("GLIMMERQUORUM_CONFIG_DIR", config.c_str(), 1);
-      setenv("XDG_DATA_HOME", Path("data").c_str(), 1);
-      if (!freopen(errors.c_str(), "w", stderr)) _exit(126);
-      std::vector<char*> argv = {const_cast<char*>(GQ_PROGRAM_PATH)};
-      for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(GQ_PROGRAM_PATH, argv.data());
-      _exit(127);
-    }
+    pid_t child = test::StartProgram(GQ_PROGRAM_PATH, arguments, m_Dir, errName);
     m_Running.push_back(child);
     return child;
   }

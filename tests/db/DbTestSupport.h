@@ -70,4 +70,9 @@ inline std::string FreshFolder(const std::string& name) {
   return folder;
 }
 
+// A new empty folder named prefix + the current test's name.
+inline std::string FolderForThisTest(const std::string& prefix) {
+  return FreshFolder(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 }  // namespace gq::test

@@ -16,8 +16,7 @@ namespace {
 class CorruptionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("corrupt_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("corrupt_");
     m_Path = m_Folder + "/c.gqdb";
     ImageRecordDB db;
     for (int i = 0; i < 4; ++i) {

@@ -23,8 +23,7 @@ using test::PictureOf;
 class DatabaseFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("dbfile_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("dbfile_");
     m_Path = m_Folder + "/collection.gqdb";
   }
   // A saved collection of count records, each thumbnail w x h.

@@ -17,8 +17,7 @@ using test::MakeTestRecord;
 class DatabaseOpsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("ops_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("ops_");
     m_Path = m_Folder + "/c.gqdb";
     m_Db.Host().statusText = [&](const std::string& text, int) { m_Statuses.push_back(text); };
   }

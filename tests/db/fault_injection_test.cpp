@@ -20,8 +20,7 @@ using test::PictureOf;
 class FaultInjectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("fault_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("fault_");
     m_Path = m_Folder + "/c.gqdb";
     ImageRecordDB db;
     for (int i = 0; i < 6; ++i) db.AddRecord(MakeTestRecord("/f/" + std::to_string(i), i), false);

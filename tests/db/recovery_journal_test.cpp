@@ -18,8 +18,7 @@ using test::PictureOf;
 class RecoveryJournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("journal_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("journal_");
     m_Path = m_Folder + "/c.gqdb";
     m_Journal = RecoveryJournal::PathFor(m_Path);
   }

@@ -11,15 +11,11 @@
 #include "frame/TextFile.h"
 #include "platform/Process.h"
 #include "platform/RegStore.h"
+#include "support/ProgramRun.h"
 
 namespace gq {
 namespace {
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
 
 class EntryTest : public ::testing::Test {
  protected:
@@ -30,38 +26,11 @@ class EntryTest : public ::testing::Test {
     RunProcess({"/bin/mkdir", "-p", m_Dir}, 5000);
   }
 
-  // Runs the program with the given arguments and its own settings and data folders.
-  ProgramRun Start(std::vector<std::string> arguments) {
-    std::vector<std::string> argv = {"/usr/bin/env", "GLIMMERQUORUM_CONFIG_DIR=" + m_Dir + "/config",
-                                     "XDG_DATA_HOME=" + m_Dir + "/data", "/bin/sh", "-c",
-                                     "cd \"$0\" && exec \"$@\" >out.txt 2>err.txt", m_Dir,
-                                     GQ_PROGRAM_PATH};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    ProcessResult result = RunProcess(argv, 20000);
-    ProgramRun run;
-    run.exitCode = result.exited ? result.exitCode : -1;
-    ReadWholeTextFile(m_Dir + "/out.txt", -1, &run.out);
-    ReadWholeTextFile(m_Dir + "/err.txt", -1, &run.err);
-    return run;
+  test::ProgramOutput Start(std::vector<std::string> arguments) {
+    return test::RunProgram(GQ_PROGRAM_PATH, arguments, m_Dir, 20000);
   }
-
-  // Starts the program with its own folders, standard error into err.txt.
   pid_t StartInBackground(const std::vector<std::string>& arguments) {
-    std::string config = m_Dir + "/config";
-    std::string data = m_Dir + "/data";
-    std::string errors = m_Dir + "/err.txt";
-    pid_t child = fork();
-    if (child == 0) {
-      setenv("GLIMMERQUORUM_CONFIG_DIR", config.c_str(), 1);
-      setenv("XDG_DATA_HOME", data.c_str(), 1);
-      freopen(errors.c_str(), "w", stderr);
-      std::vector<char*> argv = {const_cast<char*>(GQ_PROGRAM_PATH)};
-      for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-      argv.push_back(nullptr);
-      execv(GQ_PROGRAM_PATH, argv.data());
-      _exit(127);
-    }
-    return child;
+    return test::StartProgram(GQ_PROGRAM_PATH, arguments, m_Dir, "err.txt");
   }
   // Waits up to 20 s until the file holds text.
   static bool WaitForText(const std::string& path, const std::string& text) {
@@ -80,7 +49,7 @@ class EntryTest : public ::testing::Test {
 
 TEST_F(EntryTest, HelpPrintsTheUsageTextAndEnds) {
   for (const char* option : {"-h", "-?", "--help", "/help", "-help"}) {
-    ProgramRun run = Start({option});
+    test::ProgramOutput run = Start({option});
     EXPECT_EQ(run.exitCode, 0) << option;
     EXPECT_EQ(run.out, UsageText()) << option;
   }
@@ -101,7 +70,7 @@ TEST_F(EntryTest, AnAbsoluteFolderReachesTheFileList) {
 }
 
 TEST_F(EntryTest, QueryWithoutInstanceWritesItsStatusIntoTheResultFile) {
-  ProgramRun run = Start({"-q", "1", "5", m_Dir + "/r.txt", "x.jpg"});
+  test::ProgramOutput run = Start({"-q", "1", "5", m_Dir + "/r.txt", "x.jpg"});
   EXPECT_EQ(run.exitCode, 0);
   std::string result;
   ASSERT_TRUE(ReadWholeTextFile(m_Dir + "/r.txt", -1, &result));
@@ -112,27 +81,21 @@ TEST_F(EntryTest, QueryWithoutInstanceWritesItsStatusIntoTheResultFile) {
 }
 
 TEST_F(EntryTest, BadArgumentsGetClearMessages) {
-  ProgramRun quote = Start({"say \"hi\""});
+  test::ProgramOutput quote = Start({"say \"hi\""});
   EXPECT_EQ(quote.exitCode, 2);
   EXPECT_NE(quote.err.find("double quote"), std::string::npos);
 
-  ProgramRun unknown = Start({"-x\xff\xfe", std::string(100000, 'a')});
+  test::ProgramOutput unknown = Start({"-x\xff\xfe", std::string(100000, 'a')});
   EXPECT_EQ(unknown.exitCode, 0);
   EXPECT_NE(unknown.err.find("Unknown option in call:"), std::string::npos);
 
-  ProgramRun glued = Start({"-dx"});
+  test::ProgramOutput glued = Start({"-dx"});
   EXPECT_NE(glued.err.find("Unknown option in call:"), std::string::npos);
 }
 
 TEST_F(EntryTest, SigtermEndsTheHeadlessProgramThroughTheQuitPathAndSavesSettings) {
   std::string config = m_Dir + "/config";
-  pid_t child = fork();
-  if (child == 0) {
-    setenv("GLIMMERQUORUM_CONFIG_DIR", config.c_str(), 1);
-    setenv("XDG_DATA_HOME", (m_Dir + "/data").c_str(), 1);
-    execl(GQ_PROGRAM_PATH, GQ_PROGRAM_PATH, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  pid_t child = StartInBackground({});
   // The store is created while the settings are loaded at start.
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (access((config + "/settings.reg").c_str(), F_OK) != 0 &&

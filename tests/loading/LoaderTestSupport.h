@@ -8,6 +8,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -60,8 +61,12 @@ class LoadingBench {
 
   // Handles messages until n jobs have ended.
   void RunUntilJobsDone(int n) {
+    RunUntil([&] { return jobsDone >= n; });
+  }
+  // Handles messages until done() holds.
+  void RunUntil(const std::function<bool()>& done) {
     Message message;
-    while (jobsDone < n && GetMessage(&message)) DispatchMessage(message);
+    while (!done() && GetMessage(&message)) DispatchMessage(message);
   }
   void Load(const std::string& path) {
     int before = jobsDone;

@@ -20,8 +20,7 @@ using test::WritePicture;
 class LoaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_Folder = test::FreshFolder(std::string("loader_") +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_Folder = test::FolderForThisTest("loader_");
   }
   std::string Path(const std::string& name) const { return m_Folder + "/" + name; }
   // A folder with pictures a..e and a subfolder with two more.
@@ -212,9 +211,7 @@ TEST_F(LoaderTest, UpdateRemovesVanishedFilesAndReloadsChangedOnes) {
   bool updated = false;
   bench.Loading().onUpdateDone = [&](bool) { updated = true; };
   ASSERT_TRUE(UpdateFromDisk(bench.db, *bench.loader, false, false, -1));
-  bench.RunUntilJobsDone(2);
-  bench.Pump();  // the update's own end message follows the end of loading
-  EXPECT_TRUE(updated);
+  bench.RunUntil([&] { return updated; });  // the update ends after its load job
   EXPECT_EQ(bench.db.Count(), 3);
   EXPECT_EQ(bench.db.FindByPath(Path("f/p1.png")), nullptr);
   EXPECT_EQ(bench.db.FindByPath(Path("f/p3.png"))->m_PictureWidth, 70);
