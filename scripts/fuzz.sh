@@ -16,7 +16,7 @@ if ! clang++ -fsanitize=fuzzer "$probe/p.cpp" -o "$probe/p" 2>/dev/null; then
   exit 0
 fi
 rm -rf "$probe"
-targets=(db_file_fuzz)
+targets=(db_file_fuzz remote_command_fuzz)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DGQ_FUZZ=ON -DGQ_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"

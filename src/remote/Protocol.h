@@ -23,8 +23,9 @@ inline constexpr std::string_view kGreetingProductWord = "GlimmerQuorum ";
 inline constexpr int32_t kGreetingBudgetMs = 5000;
 // Longest greeting line the server reads (the instance name is the longest).
 inline constexpr size_t kMaxGreetingLineLength = 4096;
-// Longest command line the server reads; the longest command word is 5 bytes.
-inline constexpr size_t kMaxCommandLineLength = 64;
+// Longest command line the server reads. A longer line is no command word either; the
+// connection then ends without an answer instead of the server storing it.
+inline constexpr size_t kMaxCommandLineLength = 4096;
 
 inline constexpr std::string_view kCommandQuery = "query";
 inline constexpr std::string_view kCommandKnown = "known";
