@@ -103,6 +103,13 @@ struct PictureFacts {
   int32_t width, height;
 };
 
+// The record that record i is a copy of (for every kCopyEvery-th record).
+int64_t OriginalOf(int64_t i) {
+  std::mt19937 random(static_cast<uint32_t>(i * 2654435761u));
+  random();  // the size choice
+  return std::max<int64_t>(0, i - 1 - static_cast<int64_t>(random() % 100));
+}
+
 // The picture of record i of a set: its thumbnail-sized picture and full size.
 PackedImage PictureOf(int64_t i, int32_t* width, int32_t* height) {
   std::mt19937 random(static_cast<uint32_t>(i * 2654435761u));
@@ -114,7 +121,7 @@ PackedImage PictureOf(int64_t i, int32_t* width, int32_t* height) {
   const int tw = *width >= *height ? 96 : 96 * *width / *height;
   const int th = *width >= *height ? 96 * *height / *width : 96;
   if (i % kCopyEvery == kCopyEvery - 1) {
-    const int64_t original = std::max<int64_t>(0, i - 1 - static_cast<int64_t>(random() % 100));
+    const int64_t original = OriginalOf(i);
     int32_t w, h;
     PackedImage base = PictureOf(original, &w, &h);
     *width = w;
@@ -308,8 +315,25 @@ void BM_DuplicateSearch(benchmark::State& state) {
     while (search.Step(100, &grouped) >= 0) {
     }
   }
+  int found = 0, inBox = 0;
+  const int64_t copies = state.range(0) / kCopyEvery;
+  for (int64_t i = kCopyEvery - 1; i < state.range(0); i += kCopyEvery) {
+    const ImageRecord* copy = collection.records[i];
+    const ImageRecord* original = collection.records[OriginalOf(i)];
+    found += copy->m_GroupNr >= 0 && copy->m_GroupNr == original->m_GroupNr;
+    int16_t low[kSignatureLength], high[kSignatureLength];
+    BoxFromRadius(copy->m_Signature, collection.engine->Duplicates().Weights(),
+                  collection.engine->Duplicates().Threshold(), low, high);
+    bool inside = true;
+    for (int v = 0; v < kSignatureLength && inside; ++v) {
+      inside = original->m_Signature[v] >= low[v] && original->m_Signature[v] <= high[v];
+    }
+    inBox += inside;
+  }
+  state.counters["copies_in_box"] = inBox;
   state.counters["grouped"] = grouped;
-  state.counters["known_copies"] = static_cast<double>(state.range(0) / kCopyEvery);
+  state.counters["known_copies"] = static_cast<double>(copies);
+  state.counters["copies_with_original"] = found;
 }
 BENCHMARK(BM_DuplicateSearch)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -334,9 +358,8 @@ void BM_BruteForceDuplicateSeed(benchmark::State& state) {
     SortResults(order.data(), order.size());
     benchmark::DoNotOptimize(order.data());
   }
-  state.counters["full_search_s"] = benchmark::Counter(
-      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate,
-      benchmark::Counter::kIs1000);
+  // The whole exact search is range(0) seeds of this time each.
+  state.counters["seeds_in_full_search"] = static_cast<double>(state.range(0));
 }
 BENCHMARK(BM_BruteForceDuplicateSeed)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(50);
 

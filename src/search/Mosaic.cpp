@@ -93,6 +93,26 @@ double TypicalAspect(const ImageRecordDB& db) {
   return mean >= 0 ? 1 / (1 - mean) : mean + 1;
 }
 
+int32_t MosaicRowsFor(int32_t columns, int32_t sourceWidth, int32_t sourceHeight, double m) {
+  if (sourceWidth <= 0) return 0;
+  return static_cast<int32_t>(std::trunc(m * sourceHeight * columns / sourceWidth + 0.5));
+}
+
+int32_t MosaicColumnsFor(int32_t rows, int32_t sourceWidth, int32_t sourceHeight, double m) {
+  if (sourceHeight <= 0 || m <= 0) return 0;
+  return static_cast<int32_t>(std::trunc(rows * double(sourceWidth) / (m * sourceHeight) + 0.5));
+}
+
+int32_t MosaicHeightFor(int32_t width, int32_t sourceWidth, int32_t sourceHeight) {
+  if (sourceWidth <= 0) return 0;
+  return static_cast<int32_t>((int64_t{sourceHeight} * width + sourceWidth / 2) / sourceWidth);
+}
+
+int32_t MosaicWidthFor(int32_t height, int32_t sourceWidth, int32_t sourceHeight) {
+  if (sourceHeight <= 0) return 0;
+  return static_cast<int32_t>((int64_t{sourceWidth} * height + sourceHeight / 2) / sourceHeight);
+}
+
 std::vector<int32_t> SpiralOrder(int32_t rows, int32_t columns) {
   std::vector<int32_t> order;
   if (rows <= 0 || columns <= 0) return order;

@@ -47,6 +47,14 @@ WeightVector MosaicWeights(int cellSize);
 // 1 for an empty database.
 double TypicalAspect(const ImageRecordDB& db);
 
+// The arrow buttons of the mosaic dialog: rows for the columns (and back) so that the
+// cells take the typical aspect m of the database's pictures, and the output height
+// for the width (and back) so that the mosaic keeps the source's aspect.
+int32_t MosaicRowsFor(int32_t columns, int32_t sourceWidth, int32_t sourceHeight, double m);
+int32_t MosaicColumnsFor(int32_t rows, int32_t sourceWidth, int32_t sourceHeight, double m);
+int32_t MosaicHeightFor(int32_t width, int32_t sourceWidth, int32_t sourceHeight);
+int32_t MosaicWidthFor(int32_t height, int32_t sourceWidth, int32_t sourceHeight);
+
 // The cell positions (row * columns + column) in the order the mosaic fills them: from
 // the centre clockwise on growing square rings, positions outside the grid skipped.
 std::vector<int32_t> SpiralOrder(int32_t rows, int32_t columns);

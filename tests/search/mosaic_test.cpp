@@ -93,6 +93,16 @@ TEST(MosaicTest, WeightsAndTypicalAspect) {
   EXPECT_DOUBLE_EQ(TypicalAspect(fixture.db), 1 / (1 - 0.1)) << "mean f of all: (1.5 - 1) / 5";
 }
 
+TEST(MosaicTest, ArrowButtonsKeepTheAspects) {
+  // Cells of 4:3 pictures over a 4:3 source: as many rows as columns.
+  EXPECT_EQ(MosaicRowsFor(20, 1600, 1200, 4.0 / 3), 20);
+  EXPECT_EQ(MosaicColumnsFor(20, 1600, 1200, 4.0 / 3), 20);
+  EXPECT_EQ(MosaicRowsFor(20, 1600, 1200, 1.0), 15);
+  EXPECT_EQ(MosaicHeightFor(1024, 1600, 1200), 768);
+  EXPECT_EQ(MosaicWidthFor(768, 1600, 1200), 1024);
+  EXPECT_EQ(MosaicHeightFor(1001, 3, 2), 667) << "rounded: (2 * 1001 + 1) / 3";
+}
+
 TEST(MosaicTest, ColourCorrectionScalesInFixedPoint) {
   PackedImage piece, tile;
   piece.Allocate(4, 4);

@@ -1,0 +1,131 @@
+// Runs the real gqtool similar, duplicates, mosaic and adjust on a generated picture set.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+
+#include "search/CriteriaFile.h"
+#include "search/SearchTestSupport.h"
+
+extern char** environ;
+
+namespace gq {
+namespace {
+
+struct ToolRun {
+  int exitCode = -1;
+  std::string out;
+};
+
+class GqtoolSearch : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "gqsearchXXXXXX").string();
+    s_Folder = mkdtemp(pattern.data());
+    setenv("GLIMMERQUORUM_CONFIG_DIR", (s_Folder + "/config").c_str(), 1);
+    std::filesystem::create_directory(s_Folder + "/pics");
+    for (int i = 0; i < 12; ++i) Save(test::GeneratedPicture(50 + i, 160, 120), Picture(i));
+    std::filesystem::copy_file(Picture(3), s_Folder + "/pics/copy3.png");
+    s_Database = s_Folder + "/set.gqdb";
+    ASSERT_EQ(Run({"index", s_Database, s_Folder + "/pics", "--quiet"}).exitCode, 0);
+  }
+  static void TearDownTestSuite() {
+    unsetenv("GLIMMERQUORUM_CONFIG_DIR");
+    std::filesystem::remove_all(s_Folder);
+  }
+  static std::string Picture(int i) { return s_Folder + "/pics/pic" + std::to_string(i) + ".png"; }
+  static void Save(const PackedImage& picture, const std::string& path) {
+    const cv::Mat mat(picture.height, picture.width, CV_8UC3,
+                      const_cast<uint8_t*>(picture.pixels.data()), picture.stride());
+    ASSERT_TRUE(cv::imwrite(path, mat));
+  }
+  static ToolRun Run(std::vector<std::string> words) {
+    const std::string outPath = s_Folder + "/out.txt";
+    words.insert(words.begin(), GQTOOL_PATH);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    ToolRun run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    std::ifstream file(outPath);
+    std::ostringstream text;
+    text << file.rdbuf();
+    run.out = text.str();
+    return run;
+  }
+  static inline std::string s_Folder;
+  static inline std::string s_Database;
+};
+
+TEST_F(GqtoolSearch, DuplicatesListTheCopyWithItsOriginal) {
+  const std::string copy = s_Folder + "/pics/copy3.png";
+  const ToolRun plain = Run({"duplicates", s_Database});
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_EQ(plain.out, copy + "\n" + Picture(3) + "\n");
+  const ToolRun json = Run({"duplicates", s_Database, "--identity", "--json", "--similarity", "0"});
+  EXPECT_EQ(json.exitCode, 0);
+  EXPECT_EQ(json.out,
+            "{\"complete\": true, \"groups\": [[\"" + copy + "\", \"" + Picture(3) + "\"]]}\n");
+  EXPECT_EQ(Run({"duplicates", s_Database, "--similarity", "101"}).exitCode, 2);
+}
+
+TEST_F(GqtoolSearch, SimilarPutsTheCopyFirst) {
+  const ToolRun run = Run({"similar", s_Database, Picture(3), "--last", "3"});
+  EXPECT_EQ(run.exitCode, 0);
+  ASSERT_EQ(run.out.rfind(s_Folder + "/pics/copy3.png\n", 0), 0u) << run.out;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 3);
+  const ToolRun scores = Run({"similar", s_Database, Picture(3), "--last", "1", "--scores"});
+  EXPECT_EQ(scores.out, s_Folder + "/pics/copy3.png\t0\n");
+  const ToolRun second = Run({"similar", s_Database, Picture(3), "--first", "2", "--last", "3"});
+  EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '\n'), 2);
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), second.out);
+}
+
+TEST_F(GqtoolSearch, MosaicWritesThePictureOfTheGivenSize) {
+  const std::string out = s_Folder + "/mosaic.png";
+  EXPECT_EQ(Run({"mosaic", s_Database, Picture(1), out, "--columns", "4", "--rows", "3", "--width",
+                 "80", "--height", "60", "--avoid-reuse"})
+                .exitCode,
+            0);
+  const cv::Mat mosaic = cv::imread(out);
+  EXPECT_EQ(mosaic.cols, 80);
+  EXPECT_EQ(mosaic.rows, 60);
+  EXPECT_EQ(Run({"mosaic", s_Database, Picture(1), out, "--columns", "60"}).exitCode, 1)
+      << "160 / 60 pixels per cell is too small";
+  EXPECT_EQ(Run({"mosaic", s_Database, Picture(1), out, "--width", "5"}).exitCode, 2);
+}
+
+TEST_F(GqtoolSearch, AdjustWritesACriteriaFile) {
+  const std::string criteriaPath = s_Folder + "/criteria.txt";
+  EXPECT_EQ(Run({"adjust", s_Database, Picture(2), Picture(7), "--quick", "--out", criteriaPath})
+                .exitCode,
+            0);
+  Criteria criteria;
+  ASSERT_TRUE(ReadCriteriaFile(criteriaPath, &criteria));
+  EXPECT_EQ(criteria.value[kFilePath], 0);
+  EXPECT_EQ(Run({"adjust", s_Database, Picture(2), "--out", criteriaPath}).exitCode, 2);
+  EXPECT_EQ(Run({"adjust", s_Database, Picture(2), s_Folder + "/none.png", "--out", criteriaPath})
+                .exitCode,
+            1);
+}
+
+}  // namespace
+}  // namespace gq
