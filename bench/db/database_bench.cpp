@@ -106,8 +106,9 @@ int Run(int64_t count, const std::string& folder, bool copy, bool keep) {
   if (!LoadDatabase(db, path, 0, 1)) return 1;
   double load = Seconds(start);
   size_t heapAfter = HeapInUse();
-  std::printf("load: %.3f s, memory per record without pixels: %.0f bytes (sizeof ImageRecord %zu)\n",
-              load, static_cast<double>(heapAfter - heapBefore) / count, sizeof(ImageRecord));
+  std::printf(
+      "load: %.3f s, memory per record without pixels: %.0f bytes (sizeof ImageRecord %zu)\n", load,
+      static_cast<double>(heapAfter - heapBefore) / count, sizeof(ImageRecord));
 
   if (keep) {
     db.File().Close();

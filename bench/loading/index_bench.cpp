@@ -89,15 +89,17 @@ int main(int argc, char** argv) {
   int count = argc > 2 ? std::atoi(argv[2]) : 500;
   int width = argc > 4 ? std::atoi(argv[3]) : 1632;
   int height = argc > 4 ? std::atoi(argv[4]) : 1224;  // 2 MP
-  gq::SetMessageBoxBackend([](const gq::MessageBoxRequest& r) { return gq::DefaultButtonOf(r.flags); });
+  gq::SetMessageBoxBackend(
+      [](const gq::MessageBoxRequest& r) { return gq::DefaultButtonOf(r.flags); });
   gq::Generate(folder, count, width, height);
   double oneWorker = 0;
   for (int workers : {1, 2}) {
     gq::Result result = gq::LoadOnce(folder, workers);
     if (workers == 1) oneWorker = result.picturesPerSecond;
-    std::printf("%d worker%s: %d pictures, %.1f pictures/s, %.1f us per hand-over on the UI thread\n",
-                workers, workers > 1 ? "s" : "", result.pictures, result.picturesPerSecond,
-                result.handOverMicroseconds);
+    std::printf(
+        "%d worker%s: %d pictures, %.1f pictures/s, %.1f us per hand-over on the UI thread\n",
+        workers, workers > 1 ? "s" : "", result.pictures, result.picturesPerSecond,
+        result.handOverMicroseconds);
   }
   return oneWorker > 0 ? 0 : 1;
 }

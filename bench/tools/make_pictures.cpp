@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
     cv::Mat half;
     cv::resize(picture, half, cv::Size(width / 2, height / 2), 0, 0, cv::INTER_AREA);
     written += cv::imwrite((folder / "copies" / (std::string(name) + "_half.png")).string(), half);
-    written += cv::imwrite((folder / "copies" / (std::string(name) + "_q60.jpg")).string(),
-                           picture, {cv::IMWRITE_JPEG_QUALITY, 60});
+    written += cv::imwrite((folder / "copies" / (std::string(name) + "_q60.jpg")).string(), picture,
+                           {cv::IMWRITE_JPEG_QUALITY, 60});
   }
   std::printf("%d pictures written to %s\n", written, folder.c_str());
   return 0;

@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 
 #include "db/DatabaseOps.h"
-#include "remote/LocalQuery.h"
 #include "frame/Text.h"
 #include "frame/Words.h"
 #include "loading/OpenPath.h"
+#include "remote/LocalQuery.h"
 #include "search/CriteriaFile.h"
 
 namespace gq {
@@ -35,10 +35,10 @@ ProgramHost::ProgramHost(HeadlessHost& host) : m_Host(host), m_LoadingHost(m_Db,
   m_Loader->discardQueued = [this] { LoadingHost::DiscardQueuedHandOvers(m_Host.Window()); };
   m_Db.Host().stopLoading = [this](int ms) { return m_Loader->Stop(false, ms); };
   m_LoadingHost.Install(m_Host);
-  m_Remote = std::make_unique<RemoteContext>(RemoteContext{
-      m_Db, *m_Engine, [this](ImageRecord* record) {
-        return m_LoadingHost.OnRecordLoaded(reinterpret_cast<intptr_t>(record)) == 1;
-      }});
+  m_Remote = std::make_unique<RemoteContext>(
+      RemoteContext{m_Db, *m_Engine, [this](ImageRecord* record) {
+                      return m_LoadingHost.OnRecordLoaded(reinterpret_cast<intptr_t>(record)) == 1;
+                    }});
   InstallRemoteHandlers(m_Host, *m_Remote);
   m_Host.SetHandler(kMsgCopyData, [this](unsigned, uintptr_t wParam, intptr_t lParam) {
     return OnCopyData(wParam, *reinterpret_cast<const CopyData*>(lParam));

@@ -1,8 +1,8 @@
 // The running program without a user interface: the one database with its search
 // engine, the loader and the window side of loading, the status bar on standard error,
 // the channel on which later starts hand over their requests and the TCP server, all
-// owned by the main thread's headless host. Built by the entry's start-up hook and taken down by its
-// shut-down hook.
+// owned by the main thread's headless host. Built by the entry's start-up hook and taken down by
+// its shut-down hook.
 #pragma once
 
 #include <memory>

@@ -91,8 +91,8 @@ class ProgressLine {
   void Run() {
     std::unique_lock<std::mutex> lock(m_Mutex);
     while (!m_Wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return m_Done; })) {
-      double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start)
-                           .count();
+      double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start).count();
       int done = g_LoaderState.done;
       int total = g_LoaderState.total;
       std::lock_guard<std::mutex> print(m_PrintMutex);
@@ -132,7 +132,8 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   db.Host().stopLoading = [&](int ms) { return loader->Stop(false, ms); };
   LoadingHost loading(db, status);
   loading.Install(host);
-  if (!options.quiet && isatty(STDERR_FILENO)) progress.Start([&] { return loading.m_Added.load(); });
+  if (!options.quiet && isatty(STDERR_FILENO))
+    progress.Start([&] { return loading.m_Added.load(); });
   g_LoaderState.failed = 0;
 
   if (FileExists(options.database)) {
@@ -189,8 +190,8 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     saved = FlushDatabase(db);
   }
   out << "added " << loading.m_Added << ", skipped " << loading.m_Skipped << " known, "
-      << g_LoaderState.failed << " errors; " << db.Count() << " pictures in "
-      << options.database << (interrupted ? " (interrupted)" : "") << "\n";
+      << g_LoaderState.failed << " errors; " << db.Count() << " pictures in " << options.database
+      << (interrupted ? " (interrupted)" : "") << "\n";
   db.File().Close();
   if (!saved) {
     err << "gqtool index: cannot save " << options.database;

@@ -44,7 +44,7 @@ class FileByteStream : public ByteStream {
   size_t m_ReadStart = 0;  // next unread byte in m_ReadBuffer
   size_t m_ReadEnd = 0;
   std::vector<unsigned char> m_WriteBuffer;
-  bool m_Failed = false;  // a write failed; Flush reports it
+  bool m_Failed = false;    // a write failed; Flush reports it
   int64_t m_FileSize = -2;  // measured by the first Remaining(); -2 = not yet
 };
 

@@ -44,8 +44,8 @@ bool CheckHeader(const DbHeader& header, int64_t fileSize, std::string* problem)
   if (header.unusedBytes < 0) return Fail(problem, "negative unused bytes");
   if (header.listOffset != 0 &&
       (header.listOffset < kDbHeaderSize || header.listOffset > fileSize)) {
-    return Fail(problem, "record list offset " + std::to_string(header.listOffset) +
-                             " outside the file");
+    return Fail(problem,
+                "record list offset " + std::to_string(header.listOffset) + " outside the file");
   }
   if (header.listOffset == 0 && header.recordCount != 0) {
     return Fail(problem, "records counted but no record list");

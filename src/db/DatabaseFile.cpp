@@ -280,8 +280,8 @@ bool DatabaseFile::WriteHeader(int fd, int64_t listOffset, int64_t unusedBytes) 
 }
 
 int64_t DatabaseFile::WriteRecordList(int fd, int64_t position) {
-  int64_t offset = position >= 0 ? Files().Seek(fd, position, SEEK_SET)
-                                 : Files().Seek(fd, 0, SEEK_END);
+  int64_t offset =
+      position >= 0 ? Files().Seek(fd, position, SEEK_SET) : Files().Seek(fd, 0, SEEK_END);
   if (offset < 0 || (position >= 0 && offset != position)) return -1;
   FileByteStream out(fd, offset);
   for (ImageRecord* record : m_Db.Records()) {
@@ -329,8 +329,8 @@ bool DatabaseFile::ReadRecordList(int fd, int64_t offset, int32_t version, int32
       record->m_PictureWidth = width;
       record->m_PictureHeight = height;
       if (record->m_ThumbPixels) {
-        ComputeSignature(record->m_ThumbWidth, record->m_ThumbHeight, record->m_ThumbPixels,
-                         width, height, record->m_Signature);
+        ComputeSignature(record->m_ThumbWidth, record->m_ThumbHeight, record->m_ThumbPixels, width,
+                         height, record->m_Signature);
       }
     }
     m_Db.AddRecord(record, false);

@@ -140,8 +140,8 @@ bool LoadDatabase(ImageRecordDB& db, const std::string& path, double from, doubl
   if (header.listOffset == 0) header.listOffset = kDbHeaderSize;
   file.TakeLoadedHeader(header);
   double listEnd = from + (to - from) * 0.9;
-  if (!file.ReadRecordList(file.Descriptor(), header.listOffset, header.version,
-                           header.recordCount, convert, false, from, listEnd)) {
+  if (!file.ReadRecordList(file.Descriptor(), header.listOffset, header.version, header.recordCount,
+                           convert, false, from, listEnd)) {
     file.Close();
     return false;
   }

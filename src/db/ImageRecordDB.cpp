@@ -151,10 +151,14 @@ ImageRecord* ImageRecordDB::FindByPath(const std::string& path) const {
 
 const iavl* ImageRecordDB::TreeOf(int mode) const {
   switch (mode) {
-    case kOrderByLfdNr: return &m_TreeByLfdNr;
-    case kOrderByPath: return &m_TreeByPath;
-    case kOrderGroups: return &m_GroupList;
-    default: return nullptr;
+    case kOrderByLfdNr:
+      return &m_TreeByLfdNr;
+    case kOrderByPath:
+      return &m_TreeByPath;
+    case kOrderGroups:
+      return &m_GroupList;
+    default:
+      return nullptr;
   }
 }
 
@@ -177,7 +181,8 @@ ImageRecord* ImageRecordDB::RecordAt(int32_t position, int mode) const {
 int32_t ImageRecordDB::PositionOf(const ImageRecord* record, int mode) const {
   if (!record) return -1;
   if (mode == kOrderGroups && record->m_GroupNr < 0) return -1;
-  if (const iavl* tree = TreeOf(mode)) return iavl_rank_of(tree, record, mode == kOrderGroups ? 0 : 1);
+  if (const iavl* tree = TreeOf(mode))
+    return iavl_rank_of(tree, record, mode == kOrderGroups ? 0 : 1);
   for (int32_t i = 0; i < m_ListLen && i < static_cast<int32_t>(m_ListWindow.size()); ++i) {
     if (m_ListWindow[static_cast<size_t>(i)] == record) return i + m_ListFirst;
   }
@@ -211,8 +216,8 @@ int32_t ImageRecordDB::FindText(int32_t startLfdNr, const std::string& folderTex
   // Positions after (or before) the start up to the end, then, with wrap, from the
   // other end up to the start.
   int32_t first = start < 0 ? (forward ? base : base + count - 1) : start + step;
-  int32_t visits = start < 0 ? count : (wrap ? count - 1 : (forward ? base + count - 1 - start
-                                                                    : start - base));
+  int32_t visits =
+      start < 0 ? count : (wrap ? count - 1 : (forward ? base + count - 1 - start : start - base));
   for (int32_t i = 0, p = first; i < visits; ++i, p += step) {
     if (p >= base + count) p = base;
     if (p < base) p = base + count - 1;
@@ -224,7 +229,8 @@ int32_t ImageRecordDB::FindText(int32_t startLfdNr, const std::string& folderTex
 
 iavl* ImageRecordDB::SelectionTree() {
   if (!m_Selection) {
-    m_Selection = iavl_create(nullptr, CompareLfdNr, this, kIavlUnique, nullptr, kIavlSeparateNodes);
+    m_Selection =
+        iavl_create(nullptr, CompareLfdNr, this, kIavlUnique, nullptr, kIavlSeparateNodes);
   }
   return m_Selection;
 }
@@ -367,7 +373,8 @@ void ImageRecordDB::ThumbnailBudgetStep(int extra) {
     iavl_iterator it;
     iavl_iter_init(&it, &m_TreeByLfdNr);
     auto* record = static_cast<ImageRecord*>(iavl_iter_seek_rank(&it, m_PageOutCursor));
-    while (record && !record->m_ThumbPixels) record = static_cast<ImageRecord*>(iavl_iter_next(&it));
+    while (record && !record->m_ThumbPixels)
+      record = static_cast<ImageRecord*>(iavl_iter_next(&it));
     if (!record) {
       m_PageOutCursor = 0;
       continue;

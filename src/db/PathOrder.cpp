@@ -1,7 +1,7 @@
 #include "db/PathOrder.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "frame/Text.h"

@@ -84,8 +84,7 @@ void CheckIgnoreList(bool withChecksum) {
   if (!g_ignoreList || Consistent(g_ignoreList, withChecksum)) return;
   g_ignoreList = nullptr;
   assertXL_unlock();
-  assertXL("assertXL: inconsistency detected; internal reset performed", "assertXL", __DATE__,
-           103);
+  assertXL("assertXL: inconsistency detected; internal reset performed", "assertXL", __DATE__, 103);
   assertXL_unlock();
   TakeLock();
 }
@@ -152,9 +151,9 @@ void assertXL(const char* condition, const char* unit, const char* date, int lin
   if (IsIgnored(unit, line)) return;
   char text[1024];
   std::snprintf(text, sizeof text, kReportFormat, unit, line, date);
-  int answer = MessageBoxOnOwnThread(text, Caption(),
-                                     MB_YESNOCANCEL | MB_ICONSTOP | MB_DEFBUTTON2 | MB_TASKMODAL |
-                                         MB_TOPMOST | MB_SETFOREGROUND);
+  int answer = MessageBoxOnOwnThread(
+      text, Caption(),
+      MB_YESNOCANCEL | MB_ICONSTOP | MB_DEFBUTTON2 | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
   if (answer == IDYES) {
     AddToIgnoreList(unit, line);
   } else if (answer != IDNO) {

@@ -32,10 +32,10 @@ void ResetAssertXLForTest();
 }  // namespace gq
 
 // Reports the failed condition under the given source unit name.
-#define ASSERT_XL(condition, unit)                              \
-  do {                                                          \
-    if (!(condition)) {                                         \
-      ::gq::assertXL(#condition, unit, __DATE__, __LINE__);     \
-      ::gq::assertXL_unlock();                                  \
-    }                                                           \
+#define ASSERT_XL(condition, unit)                          \
+  do {                                                      \
+    if (!(condition)) {                                     \
+      ::gq::assertXL(#condition, unit, __DATE__, __LINE__); \
+      ::gq::assertXL_unlock();                              \
+    }                                                       \
   } while (0)

@@ -252,8 +252,8 @@ std::string UsageText() {
     for (char letter : {row.shortLetter1, row.shortLetter2}) {
       if (letter) text += std::string("  -") + letter + " " + row.argumentName + "\n";
     }
-    text += std::string("  --") + row.longName + " " + row.argumentName + " \n\t" + row.helpText +
-            "\n";
+    text +=
+        std::string("  --") + row.longName + " " + row.argumentName + " \n\t" + row.helpText + "\n";
   }
   return text;
 }

@@ -21,8 +21,18 @@ struct OptionRow {
 };
 
 enum OptionIndex {
-  kOptionHelp, kOptionInstance, kOptionServer, kOptionClient, kOptionSelect, kOptionActivate,
-  kOptionMinimize, kOptionDb, kOptionCriterias, kOptionDelete, kOptionQuery, kOptionCount
+  kOptionHelp,
+  kOptionInstance,
+  kOptionServer,
+  kOptionClient,
+  kOptionSelect,
+  kOptionActivate,
+  kOptionMinimize,
+  kOptionDb,
+  kOptionCriterias,
+  kOptionDelete,
+  kOptionQuery,
+  kOptionCount
 };
 
 extern const OptionRow kOptionTable[kOptionCount];

@@ -1,9 +1,9 @@
 #include "frame/FileTypeRegistration.h"
 
-#include <climits>
-#include <cstdlib>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/FileReplace.h"

@@ -44,8 +44,8 @@ std::string BuildHandOffText(const ParsedCommand& parsed) {
   if (parsed.minimize) text += "/m ";
   if (!g_criteriaFilePath.empty()) text += "/c \"" + NormalizePath(g_criteriaFilePath) + "\" ";
   if (parsed.queryFirst >= 0) {
-    text += "/q " + std::to_string(parsed.queryFirst) + " " + std::to_string(parsed.queryLast) +
-            " ";
+    text +=
+        "/q " + std::to_string(parsed.queryFirst) + " " + std::to_string(parsed.queryLast) + " ";
   } else {
     if (g_selectFlag) text += "/s ";
     if (g_activateFlag) text += "/a ";
@@ -82,8 +82,8 @@ bool ParseHandOff(uint32_t wParam, uint32_t tag, const std::string& data,
                   const std::string& ownInstance, HandOffRequest* request) {
   if (wParam != 0 || tag != kHandOffTag) return false;
   std::string text(data.c_str(), strnlen(data.c_str(), data.size()));
-  if (text.compare(0, ownInstance.size(), ownInstance) != 0 ||
-      text.size() <= ownInstance.size() || text[ownInstance.size()] != '\n') {
+  if (text.compare(0, ownInstance.size(), ownInstance) != 0 || text.size() <= ownInstance.size() ||
+      text[ownInstance.size()] != '\n') {
     return false;
   }
   size_t cursor = ownInstance.size() + 1;

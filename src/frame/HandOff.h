@@ -29,11 +29,11 @@ struct HandOffRequest {
   bool minimize = false;
   std::string criteriaFile;  // "" when none
   bool query = false;
-  std::string queryText;     // after "/q ": ranks, result file and picture
+  std::string queryText;  // after "/q ": ranks, result file and picture
   bool select = false;
   bool activate = false;
-  std::string deletePath;    // "" when none
-  std::string rest;          // the quoted paths to open
+  std::string deletePath;  // "" when none
+  std::string rest;        // the quoted paths to open
 };
 
 // Parses a received block: false when it is not addressed to this instance (wParam not

@@ -11,11 +11,11 @@ struct Calibration {
 };
 
 const Calibration& TheCalibration() {
-  static const Calibration calibration{
-      std::chrono::steady_clock::now(),
-      std::chrono::duration_cast<std::chrono::milliseconds>(
-          std::chrono::system_clock::now().time_since_epoch())
-              .count() * 1000};
+  static const Calibration calibration{std::chrono::steady_clock::now(),
+                                       std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::system_clock::now().time_since_epoch())
+                                               .count() *
+                                           1000};
   return calibration;
 }
 

@@ -10,12 +10,12 @@
 namespace gq {
 
 struct QueryText {
-  bool ok = false;             // the whole text parsed
+  bool ok = false;  // the whole text parsed
   int first = -1;
   int last = -1;
   bool haveResultFile = false;  // a non-empty result-file word was read
   std::string resultFile;
-  std::string picture;         // may be empty: "Picture not in database." comes later
+  std::string picture;          // may be empty: "Picture not in database." comes later
   size_t resultFileCursor = 0;  // where the result-file word starts
 };
 

@@ -12,16 +12,16 @@
 namespace gq {
 
 struct ProgramSettings {
-  bool showToolBar = true;            // "VTB"
-  bool showTabs = true;               // "VTA"
-  bool showStatusBar = true;          // "VSB"
-  std::string importCommand;          // "ImportCmd"
-  std::string importTypes;            // "ImportTypes"
-  uint32_t backColor = 0x00FFFFFF;    // "BackColor", a Windows RGB value (0x00BBGGRR)
-  bool noZoom = true;                 // "NoZoom"
-  bool compactDuplicates = true;      // "SDC"
-  uint32_t similarCount = 0;          // "SSN"
-  bool scrollBarLeft = false;         // "SBL"
+  bool showToolBar = true;          // "VTB"
+  bool showTabs = true;             // "VTA"
+  bool showStatusBar = true;        // "VSB"
+  std::string importCommand;        // "ImportCmd"
+  std::string importTypes;          // "ImportTypes"
+  uint32_t backColor = 0x00FFFFFF;  // "BackColor", a Windows RGB value (0x00BBGGRR)
+  bool noZoom = true;               // "NoZoom"
+  bool compactDuplicates = true;    // "SDC"
+  uint32_t similarCount = 0;        // "SSN"
+  bool scrollBarLeft = false;       // "SBL"
 };
 
 // The process's settings, holding the defaults until loaded.

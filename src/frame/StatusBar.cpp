@@ -18,8 +18,7 @@ StatusBar::StatusBar(std::function<void(const std::string&)> shown) : m_Shown(st
 }
 
 int StatusBar::Offer(const std::string& text, int holdMs, Clock::time_point now) {
-  int64_t elapsed =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now - m_ShownAt).count();
+  int64_t elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_ShownAt).count();
   if (m_PauseOnError && m_PreviousHold > 0 && elapsed < m_PreviousHold) {
     bool waits = holdMs == -1 || (holdMs >= 1 && holdMs <= m_PreviousHold);
     if (!waits) return 0;  // dropped

@@ -10,19 +10,32 @@ namespace gq {
 
 const char* StatusText(int code) {
   switch (code) {
-    case kStatusOk: return "OK";
-    case kStatusSyntaxError: return "Syntax error.";
-    case kStatusMissingInstance: return "Missing instance option for query.";
-    case kStatusServerNotFound: return "Server not found.";
-    case kStatusRemoteServerNotFound: return "Remote server not found.";
-    case kStatusBrokenConnection: return "Broken connection.";
-    case kStatusRequestFailed: return "Request to server failed.";
-    case kStatusServerSyntaxError: return "Server side syntax error.";
-    case kStatusCriteriaUnreadable: return "Can't read criterias from file.";
-    case kStatusPictureNotInDatabase: return "Picture not in database.";
-    case kStatusUnknownCommand: return "Unknown command.";
-    case kStatusIncompatibleProtocol: return "Incompatible protocol version.";
-    default: return "";
+    case kStatusOk:
+      return "OK";
+    case kStatusSyntaxError:
+      return "Syntax error.";
+    case kStatusMissingInstance:
+      return "Missing instance option for query.";
+    case kStatusServerNotFound:
+      return "Server not found.";
+    case kStatusRemoteServerNotFound:
+      return "Remote server not found.";
+    case kStatusBrokenConnection:
+      return "Broken connection.";
+    case kStatusRequestFailed:
+      return "Request to server failed.";
+    case kStatusServerSyntaxError:
+      return "Server side syntax error.";
+    case kStatusCriteriaUnreadable:
+      return "Can't read criterias from file.";
+    case kStatusPictureNotInDatabase:
+      return "Picture not in database.";
+    case kStatusUnknownCommand:
+      return "Unknown command.";
+    case kStatusIncompatibleProtocol:
+      return "Incompatible protocol version.";
+    default:
+      return "";
   }
 }
 

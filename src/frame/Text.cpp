@@ -12,8 +12,11 @@ bool Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 uint32_t NextCharacter(std::string_view text, size_t* pos) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char lead = byte(*pos);
-  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                  : (lead >> 3) == 0x1E ? 4 : 0;
+  size_t length = lead < 0x80           ? 1
+                  : (lead >> 5) == 0x6  ? 2
+                  : (lead >> 4) == 0xE  ? 3
+                  : (lead >> 3) == 0x1E ? 4
+                                        : 0;
   if (length == 1) {
     ++*pos;
     return lead;
@@ -39,14 +42,14 @@ uint32_t NextCharacter(std::string_view text, size_t* pos) {
 uint32_t FoldCase(uint32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
   if (c < 0xC0) return c;
-  if (c <= 0xDE) return c == 0xD7 ? c : c + 32;                           // Latin-1
-  if (c >= 0x100 && c <= 0x137) return c | 1;                            // Latin Ext-A pairs
+  if (c <= 0xDE) return c == 0xD7 ? c : c + 32;  // Latin-1
+  if (c >= 0x100 && c <= 0x137) return c | 1;    // Latin Ext-A pairs
   if (c >= 0x139 && c <= 0x148) return (c & 1) ? c + 1 : c;
   if (c >= 0x14A && c <= 0x177) return c | 1;
   if (c == 0x178) return 0xFF;
   if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c + 1 : c;
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;             // Greek
-  if (c >= 0x400 && c <= 0x40F) return c + 80;                           // Cyrillic
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+  if (c >= 0x400 && c <= 0x40F) return c + 80;                // Cyrillic
   if (c >= 0x410 && c <= 0x42F) return c + 32;
   return c;
 }

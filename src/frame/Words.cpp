@@ -1,8 +1,8 @@
 #include "frame/Words.h"
 
-#include <climits>
 #include <unistd.h>
 
+#include <climits>
 #include <vector>
 
 namespace gq {

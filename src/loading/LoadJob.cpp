@@ -86,9 +86,9 @@ void DecodeFile(DecodedFile* file) {
     return;
   }
   PackedImage thumbnail;
-  bool made = MakeThumbnail(image->width, image->height, image->widthStep,
-                            reinterpret_cast<const uint8_t*>(image->imageData), kThumbnailSide,
-                            &thumbnail);
+  bool made =
+      MakeThumbnail(image->width, image->height, image->widthStep,
+                    reinterpret_cast<const uint8_t*>(image->imageData), kThumbnailSide, &thumbnail);
   file->pictureWidth = image->width;
   file->pictureHeight = image->height;
   cvReleaseImage(&image);
@@ -187,7 +187,8 @@ void LoadJob::Run() {
     counterDone = true;
   });
   // The counter gets a head start of up to 2000 ms.
-  for (int i = 0; i < 200 && !counterDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 200 && !counterDone; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
   if (m_DropJob) {
     for (size_t i = 0;; ++i) {
@@ -378,7 +379,8 @@ void LoadJob::Complete(const std::shared_ptr<DecodedFile>& task) {
     return;
   }
   if (task->result == DecodedFile::kTooSmall) {
-    if (task->mode != kModeUpdate) m_Sink->Status("Picture too small: " + task->path, HoldFor(task->mode));
+    if (task->mode != kModeUpdate)
+      m_Sink->Status("Picture too small: " + task->path, HoldFor(task->mode));
     return;
   }
   ImageRecord* record = MakeRecord(task->path, task->fileTime);

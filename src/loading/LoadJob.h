@@ -48,8 +48,8 @@ class DecodePool {
   void Work();
 
   std::mutex m_Mutex;
-  std::condition_variable m_Wake;  // tasks or shutdown
-  std::condition_variable m_Done;  // a task finished
+  std::condition_variable m_Wake;                    // tasks or shutdown
+  std::condition_variable m_Done;                    // a task finished
   std::deque<std::shared_ptr<DecodedFile>> m_Queue;  // guarded by m_Mutex
   bool m_Shutdown = false;                           // guarded by m_Mutex
   std::vector<std::thread> m_Threads;
@@ -101,7 +101,9 @@ class FileCounter {
  public:
   FileCounter(std::shared_ptr<LoadSink> sink, std::string path, std::vector<std::string> drops,
               bool dropJob)
-      : m_Sink(std::move(sink)), m_Path(std::move(path)), m_Drops(std::move(drops)),
+      : m_Sink(std::move(sink)),
+        m_Path(std::move(path)),
+        m_Drops(std::move(drops)),
         m_DropJob(dropJob) {}
   void Run();
 

@@ -29,8 +29,8 @@ std::string PathMessage(const char* prefix, const std::string& path) {
 
 bool IsLoadErrorText(const std::string& text) {
   static const char* const kPrefixes[] = {
-      "Can't read directory: \"",  "Can't open input file: \"", "Picture does not exist: \"",
-      "Shell link undefined: \"",  "Shell link is directory: \"", "Error reading picture: \"",
+      "Can't read directory: \"", "Can't open input file: \"",   "Picture does not exist: \"",
+      "Shell link undefined: \"", "Shell link is directory: \"", "Error reading picture: \"",
       "Picture too small: "};
   for (const char* prefix : kPrefixes) {
     if (text.rfind(prefix, 0) == 0) return true;

@@ -29,8 +29,8 @@ struct LoaderState {
   std::atomic<bool> stop{false};
   std::atomic<bool> pause{false};
   std::atomic<bool> updateRunning{false};
-  std::atomic<int> total{0};  // files the counters found
-  std::atomic<int> done{0};   // files the loaders started
+  std::atomic<int> total{0};   // files the counters found
+  std::atomic<int> done{0};    // files the loaders started
   std::atomic<int> failed{0};  // files that could not be loaded; only tools reset it
 
   // done / total, clamped to 0..1 (0 while total is 0).

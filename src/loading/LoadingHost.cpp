@@ -8,24 +8,18 @@
 namespace gq {
 
 void LoadingHost::Install(HeadlessHost& host) {
-  host.SetHandler(MsgStatusText, [this](unsigned, uintptr_t w, intptr_t l) {
-    return OnStatusText(w, l);
-  });
-  host.SetHandler(MsgCheckKnownFile, [this](unsigned, uintptr_t w, intptr_t l) {
-    return OnCheckKnownFile(w, l);
-  });
-  host.SetHandler(MsgRecordLoaded, [this](unsigned, uintptr_t, intptr_t l) {
-    return OnRecordLoaded(l);
-  });
-  host.SetHandler(MsgLoadingDone, [this](unsigned, uintptr_t w, intptr_t) {
-    return OnLoadingDone(w != 0);
-  });
-  host.SetHandler(MsgUpdateDone, [this](unsigned, uintptr_t w, intptr_t) {
-    return OnUpdateDone(w != 0);
-  });
-  host.SetHandler(MsgResolveShellLink, [this](unsigned, uintptr_t w, intptr_t l) {
-    return OnResolveShellLink(w, l);
-  });
+  host.SetHandler(MsgStatusText,
+                  [this](unsigned, uintptr_t w, intptr_t l) { return OnStatusText(w, l); });
+  host.SetHandler(MsgCheckKnownFile,
+                  [this](unsigned, uintptr_t w, intptr_t l) { return OnCheckKnownFile(w, l); });
+  host.SetHandler(MsgRecordLoaded,
+                  [this](unsigned, uintptr_t, intptr_t l) { return OnRecordLoaded(l); });
+  host.SetHandler(MsgLoadingDone,
+                  [this](unsigned, uintptr_t w, intptr_t) { return OnLoadingDone(w != 0); });
+  host.SetHandler(MsgUpdateDone,
+                  [this](unsigned, uintptr_t w, intptr_t) { return OnUpdateDone(w != 0); });
+  host.SetHandler(MsgResolveShellLink,
+                  [this](unsigned, uintptr_t w, intptr_t l) { return OnResolveShellLink(w, l); });
 }
 
 intptr_t LoadingHost::OnStatusText(uintptr_t text, intptr_t holdMs) {

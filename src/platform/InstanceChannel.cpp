@@ -86,7 +86,8 @@ std::string InstanceChannelPath(const std::string& className) {
   std::string folder = RuntimeFolder();
   if (folder.empty()) return std::string();
   std::string name = SafeFileName(className);
-  if (name.size() > 60) name = name.substr(0, 40) + "_" + std::to_string(std::hash<std::string>{}(className));
+  if (name.size() > 60)
+    name = name.substr(0, 40) + "_" + std::to_string(std::hash<std::string>{}(className));
   return folder + "/" + name + ".window";
 }
 

@@ -186,7 +186,8 @@ bool GetMessage(Message* out) {
       queue.quit = false;
       return false;
     }
-    queue.arrived.wait(lock, [&] { return !queue.sent.empty() || !queue.posted.empty() || queue.quit; });
+    queue.arrived.wait(lock,
+                       [&] { return !queue.sent.empty() || !queue.posted.empty() || queue.quit; });
   }
 }
 

@@ -38,7 +38,8 @@ std::string SafeFileName(const std::string& name) {
   for (unsigned char c : name) {
     out += (c == '/' || c < 0x20 || c == 0x7F) ? '_' : static_cast<char>(c);
   }
-  if (out.size() > 200) out = out.substr(0, 180) + "_" + std::to_string(std::hash<std::string>{}(name));
+  if (out.size() > 200)
+    out = out.substr(0, 180) + "_" + std::to_string(std::hash<std::string>{}(name));
   if (out.empty() || out == "." || out == "..") out = "_" + out;
   return out;
 }

@@ -129,9 +129,8 @@ bool IsShellLinkName(const std::string& path) {
 bool ParseShellLinkBytes(const std::string& bytes, std::string* target) {
   uint32_t headerSize = 0;
   uint32_t flags = 0;
-  if (!Get32(bytes, 0, &headerSize) || headerSize != kHeaderSize ||
-      bytes.size() < kHeaderSize || std::memcmp(bytes.data() + 4, kLinkClsid, 16) != 0 ||
-      !Get32(bytes, 20, &flags)) {
+  if (!Get32(bytes, 0, &headerSize) || headerSize != kHeaderSize || bytes.size() < kHeaderSize ||
+      std::memcmp(bytes.data() + 4, kLinkClsid, 16) != 0 || !Get32(bytes, 20, &flags)) {
     return false;
   }
   size_t at = kHeaderSize;
@@ -178,15 +177,15 @@ std::string MakeShellLinkBytes(const std::string& target) {
   put32(bytes, kVolumeIdAndLocalBasePath);
   put32(bytes, infoHeader);  // volume ID right behind the header
   put32(bytes, baseOffset);
-  put32(bytes, 0);           // no network link
+  put32(bytes, 0);  // no network link
   put32(bytes, suffixOffset);
   put32(bytes, volumeIdSize);
-  put32(bytes, 3);           // fixed drive
-  put32(bytes, 0);           // serial number
+  put32(bytes, 3);             // fixed drive
+  put32(bytes, 0);             // serial number
   put32(bytes, volumeIdSize);  // label offset: the empty label at the end
   bytes += target;
   bytes += '\0';
-  bytes += '\0';  // empty common path suffix
+  bytes += '\0';    // empty common path suffix
   put32(bytes, 0);  // terminal block
   return bytes;
 }

@@ -13,7 +13,6 @@
 namespace gq {
 namespace {
 
-
 class GqtoolDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,8 +76,7 @@ TEST_F(GqtoolDbTest, ADatabaseOpenInAnotherProcessIsRefused) {
   ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1));
   test::ProgramOutput check = Tool({"check", m_Path});
   EXPECT_EQ(check.exitCode, 1);
-  EXPECT_NE(check.err.find("open for writing in another program"), std::string::npos)
-      << check.err;
+  EXPECT_NE(check.err.find("open for writing in another program"), std::string::npos) << check.err;
   test::ProgramOutput exported = Tool({"export", m_Path, "--files"});
   EXPECT_EQ(exported.exitCode, 1);
   EXPECT_NE(exported.err.find("open in another program"), std::string::npos) << exported.err;

@@ -63,7 +63,8 @@ class ProgramTest : public ::testing::Test {
     while (std::chrono::steady_clock::now() < deadline) {
       ReadWholeTextFile(Path(errName), -1, &content);
       int found = 0;
-      for (size_t at = content.find(text); at != std::string::npos; at = content.find(text, at + 1)) {
+      for (size_t at = content.find(text); at != std::string::npos;
+           at = content.find(text, at + 1)) {
         ++found;
       }
       if (found >= times) return true;
@@ -96,7 +97,8 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, TheDatabaseOptionAndTheFileListAreLoadedAndSavedAtTheEnd) {
   mkdir(Path("pics").c_str(), 0755);
-  for (int i = 0; i < 3; ++i) test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i);
+  for (int i = 0; i < 3; ++i)
+    test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i);
   pid_t program = Start({"--db", Path("c.gqdb"), Path("pics")}, "err1.txt");
   ASSERT_TRUE(WaitForText("err1.txt", "Finished loading pictures."));
   EXPECT_EQ(Terminate(program), 0);
@@ -145,11 +147,12 @@ TEST_F(ProgramTest, ASecondStartHandsItsPicturesToTheRunningInstance) {
 
 TEST_F(ProgramTest, QueriesFromALaterStartAndFromAClientOverTcp) {
   mkdir(Path("pics").c_str(), 0755);
-  for (int i = 0; i < 4; ++i) test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i * 40);
+  for (int i = 0; i < 4; ++i)
+    test::WritePicture(Path("pics/" + std::to_string(i) + ".png"), 40, 30, i * 40);
   int port = 20000 + getpid() % 20000;
-  pid_t server = Start({"-i", m_Label, "--server", std::to_string(port), "--db", Path("c.gqdb"),
-                        Path("pics")},
-                       "server.txt");
+  pid_t server =
+      Start({"-i", m_Label, "--server", std::to_string(port), "--db", Path("c.gqdb"), Path("pics")},
+            "server.txt");
   ASSERT_TRUE(WaitForInstance(m_Label));
   ASSERT_TRUE(WaitForText("server.txt", "Finished loading pictures."));
   std::string picture = Path("pics/0.png");

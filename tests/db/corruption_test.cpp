@@ -76,11 +76,11 @@ TEST_F(CorruptionTest, ExtremeHeaderFieldsAllocateNothingLarge) {
     std::memcpy(copy.data() + offset, &value, static_cast<size_t>(bytes));
     return copy;
   };
-  EXPECT_EQ(Load(with(12, 0x7fffffff, 4)), -1);          // record count 2^31-1
-  EXPECT_EQ(Load(with(24, -1, 8)), -1);                  // list offset negative
-  EXPECT_EQ(Load(with(24, int64_t{1} << 40, 8)), -1);    // list offset past the end
-  EXPECT_EQ(Load(with(4, 7, 4)), -1);                    // version 7
-  EXPECT_EQ(Load(with(8, 0, 4)), -1);                    // wrong constant
+  EXPECT_EQ(Load(with(12, 0x7fffffff, 4)), -1);        // record count 2^31-1
+  EXPECT_EQ(Load(with(24, -1, 8)), -1);                // list offset negative
+  EXPECT_EQ(Load(with(24, int64_t{1} << 40, 8)), -1);  // list offset past the end
+  EXPECT_EQ(Load(with(4, 7, 4)), -1);                  // version 7
+  EXPECT_EQ(Load(with(8, 0, 4)), -1);                  // wrong constant
   // A path length of 2^31-1 in the first record.
   int64_t listOffset;
   std::memcpy(&listOffset, m_Bytes.data() + 24, 8);

@@ -1,13 +1,11 @@
-#include "db/DatabaseFile.h"
-
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "db/ByteStream.h"
+#include "db/DatabaseFile.h"
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "db/FileLayer.h"
@@ -137,7 +135,7 @@ TEST_F(DatabaseFileTest, DamagedHeadersFailWithTheirMessages) {
       {0, 0x12345678, nullptr},  // magic
       {4, 7, "Error: new DB format not known to this version of GlimmerQuorum"},
       {4, 3, nullptr},
-      {8, 2, nullptr},           // constant
+      {8, 2, nullptr},            // constant
       {12, 0x7fffffff, nullptr},  // record count far beyond the file
       {24, -5, nullptr},          // list offset negative (low word)
       {24, 0x7ffffff0, nullptr},  // list offset past the end

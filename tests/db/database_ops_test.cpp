@@ -1,9 +1,8 @@
-#include "db/DatabaseOps.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "db/FileLayer.h"
 #include "frame/TextFile.h"
@@ -74,7 +73,8 @@ TEST_F(DatabaseOpsTest, LoadedTextHintsAtUnusedSpaceFromTenMegabytesOn) {
   EXPECT_EQ(LoadedDatabaseText(10240LL * 1024), "Loaded Database.");
   EXPECT_EQ(LoadedDatabaseText(10241LL * 1024),
             "Loaded Database. --- Use \"Save DB As\" to save 10 MB.");
-  EXPECT_EQ(LoadedDatabaseText(3LL << 30), "Loaded Database. --- Use \"Save DB As\" to save 3072 MB.");
+  EXPECT_EQ(LoadedDatabaseText(3LL << 30),
+            "Loaded Database. --- Use \"Save DB As\" to save 3072 MB.");
 }
 
 TEST_F(DatabaseOpsTest, OpeningTheOpenDatabaseAgain) {

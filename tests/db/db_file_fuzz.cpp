@@ -20,7 +20,8 @@ std::string FuzzPath() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool quiet = [] {
-    gq::SetMessageBoxBackend([](const gq::MessageBoxRequest& r) { return gq::DefaultButtonOf(r.flags); });
+    gq::SetMessageBoxBackend(
+        [](const gq::MessageBoxRequest& r) { return gq::DefaultButtonOf(r.flags); });
     return true;
   }();
   (void)quiet;

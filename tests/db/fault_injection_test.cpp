@@ -44,8 +44,8 @@ class FaultInjectionTest : public ::testing::Test {
     std::remove(RecoveryJournal::PathFor(m_Path).c_str());
   }
   // Load, change (remove, add, page out, rename) and save with the fault armed.
-  bool ChangeAndSave(test::FaultInjectingFileSystem& fs, Op op, int nth, int error,
-                     bool persistent, bool* loaded) {
+  bool ChangeAndSave(test::FaultInjectingFileSystem& fs, Op op, int nth, int error, bool persistent,
+                     bool* loaded) {
     ImageRecordDB db;
     *loaded = LoadDatabase(db, m_Path, 0, 1);
     if (!*loaded) return false;

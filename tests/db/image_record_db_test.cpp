@@ -1,10 +1,9 @@
-#include "db/ImageRecordDB.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "db/DbTestSupport.h"
+#include "db/ImageRecordDB.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {
@@ -140,9 +139,9 @@ TEST_F(ImageRecordDBTest, UpdateMarksAndCheckFile) {
   EXPECT_FALSE(db.CheckFile(present, 5000));  // known and unchanged: confirmed, skipped
   EXPECT_EQ(kept->m_FileTime, 5000);
   EXPECT_EQ(db.m_LastCheckedLfdNr, kept->m_LfdNr);
-  EXPECT_TRUE(db.CheckFile(present, 5001));   // changed: load
+  EXPECT_TRUE(db.CheckFile(present, 5001));  // changed: load
   EXPECT_TRUE(db.CheckFile(Path("new.jpg"), 1));
-  db.RemoveUnconfirmed();                     // gone is still marked and missing
+  db.RemoveUnconfirmed();  // gone is still marked and missing
   EXPECT_EQ(db.Count(), 2);
   EXPECT_EQ(db.FindByPath(Path("gone.jpg")), nullptr);
 }

@@ -1,5 +1,3 @@
-#include "db/PathOrder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,28 +5,34 @@
 #include <string>
 #include <vector>
 
+#include "db/PathOrder.h"
+
 namespace gq {
 namespace {
 
 TEST(PathOrder, DigitRunsSeparatorsAndCase) {
   EXPECT_LT(ComparePaths("a9", "a10"), 0);
   EXPECT_LT(ComparePaths("/p/img2.jpg", "/p/img10.jpg"), 0);
-  EXPECT_LT(ComparePaths("a/z", "a0"), 0);   // a separator sorts before anything
+  EXPECT_LT(ComparePaths("a/z", "a0"), 0);  // a separator sorts before anything
   EXPECT_LT(ComparePaths("a\\z", "a0"), 0);
-  EXPECT_LT(ComparePaths("a0", "ab"), 0);    // a digit before a non-digit
+  EXPECT_LT(ComparePaths("a0", "ab"), 0);  // a digit before a non-digit
   EXPECT_LT(ComparePaths("/a/b/x.jpg", "/a/bx.jpg"), 0);
   EXPECT_LT(ComparePaths("x007", "x7a"), 0);  // equal numbers: the characters go on
   EXPECT_EQ(ComparePathsIgnoringCase("ABC", "abc"), 0);
   EXPECT_NE(ComparePaths("ABC", "abc"), 0);  // two files here, ordered by their bytes
   EXPECT_EQ(ComparePaths("abc", "abc"), 0);
-  EXPECT_LT(ComparePaths("abc", "abcd"), 0);  // a path extended by another sorts first,
+  EXPECT_LT(ComparePaths("abc", "abcd"), 0);         // a path extended by another sorts first,
   EXPECT_LT(ComparePaths("abc", "abc\xc3\xa4"), 0);  // whatever character extends it
   EXPECT_LT(ComparePaths("abcd", "abc\xc3\xa4"), 0);
   EXPECT_EQ(ComparePaths("n99999999999999999999", "n99999999999999999999"), 0);
   // Shared prefixes that end inside a number or a multibyte character.
   EXPECT_LT(ComparePaths("/p/x12.jpg", "/p/x123.jpg"), 0);
   EXPECT_GT(ComparePaths("/p/x129.jpg", "/p/x13.jpg"), 0);
-  EXPECT_LT(ComparePaths("/p/\xc3\xa4" "b", "/p/\xc3\x84" "C"), 0);  // äb before ÄC
+  EXPECT_LT(ComparePaths("/p/\xc3\xa4"
+                         "b",
+                         "/p/\xc3\x84"
+                         "C"),
+            0);  // äb before ÄC
 }
 
 TEST(PathOrder, IsATotalOrderOnRandomPaths) {

@@ -1,5 +1,3 @@
-#include "db/RecoveryJournal.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +5,7 @@
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "db/FileLayer.h"
+#include "db/RecoveryJournal.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {

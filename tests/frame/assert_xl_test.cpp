@@ -1,10 +1,9 @@
-#include "frame/AssertXL.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
 
+#include "frame/AssertXL.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {
@@ -51,8 +50,10 @@ TEST_F(AssertXLTest, YesIgnoresTheCheckPointNoAsksAgain) {
 TEST_F(AssertXLTest, TheIgnoreListGrowsAndStaysConsistent) {
   test::ScriptedMessageBox boxes;
   for (int i = 0; i < 20; ++i) boxes.Answer(IDYES);
-  for (int line = 0; line < 20; ++line) Report(line % 2 ? "dragdrop\\RENDRDAT" : "ImageRecord", line);
-  for (int line = 0; line < 20; ++line) Report(line % 2 ? "dragdrop\\RENDRDAT" : "ImageRecord", line);
+  for (int line = 0; line < 20; ++line)
+    Report(line % 2 ? "dragdrop\\RENDRDAT" : "ImageRecord", line);
+  for (int line = 0; line < 20; ++line)
+    Report(line % 2 ? "dragdrop\\RENDRDAT" : "ImageRecord", line);
   EXPECT_EQ(boxes.Boxes().size(), 20u);
 }
 
@@ -79,7 +80,7 @@ TEST_F(AssertXLTest, AWrongChecksumIsFoundWhenAdding) {
   test::ScriptedMessageBox boxes({IDYES, IDYES, IDNO});
   Report("unitA", 1);
   unsigned char* block = AssertXLIgnoreListForTest();
-  block[4] ^= 0x55;  // checksum word
+  block[4] ^= 0x55;    // checksum word
   Report("unitB", 2);  // the lookup skips the checksum; adding (Yes) checks it
   std::vector<std::string> texts = boxes.Texts();
   ASSERT_EQ(texts.size(), 3u);

@@ -1,9 +1,8 @@
-#include "frame/CommandLine.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "frame/CommandLine.h"
 #include "frame/TextFile.h"
 #include "platform/NamedMutex.h"
 #include "support/ScriptedMessageBox.h"
@@ -53,7 +52,8 @@ TEST(UsageText, IsExactlyTheDocumentedText) {
       "the given file\n\tCan also be used with -q and -i.\n"
       "  -d \n  --delete  \n\tDelete given picture from DB.\n\tOnly one picture allowed.\n\tNeeds "
       "option -i and a running instance.\n"
-      "  -q 20 39 C:\\temp\\result.txt\n  --query 20 39 C:\\temp\\result.txt \n\tWrite a list of the "
+      "  -q 20 39 C:\\temp\\result.txt\n  --query 20 39 C:\\temp\\result.txt \n\tWrite a list of "
+      "the "
       "20th to 39th similar picture to result.txt.\n\tThis must be the last option.\n\tNeeds "
       "option -i and a running instance.\n\tExactly one picture file must be specified.\n";
   EXPECT_EQ(UsageText(), expected);
@@ -117,10 +117,10 @@ TEST_F(CommandLineTest, BadServerAndClientArgumentsWarnAndGoOn) {
             ParseOutcome::kStartProgram);
   EXPECT_EQ(m_Parsed.serverPort, 0);
   EXPECT_TRUE(m_Parsed.clientHost.empty());
-  EXPECT_EQ(m_Boxes.Texts(), (std::vector<std::string>{
-                                 "Option server needs numerical argument.",
-                                 "Option client needs port number. Missing ':'.",
-                                 "Option client expects port number after ':'."}));
+  EXPECT_EQ(m_Boxes.Texts(),
+            (std::vector<std::string>{"Option server needs numerical argument.",
+                                      "Option client needs port number. Missing ':'.",
+                                      "Option client expects port number after ':'."}));
 }
 
 TEST_F(CommandLineTest, ClientModeRunsTheRequestOrSaysItIsMissing) {

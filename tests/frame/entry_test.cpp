@@ -16,7 +16,6 @@
 namespace gq {
 namespace {
 
-
 class EntryTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,10 +1,10 @@
-#include "frame/MergeSort.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <vector>
+
+#include "frame/MergeSort.h"
 
 namespace gq {
 namespace {

@@ -44,11 +44,11 @@ TEST_F(SettingsTest, FirstStartCreatesTheStoreAndExitWritesAllTenValues) {
 
 TEST_F(SettingsTest, WrongTypesAreTreatedAsAbsentAndAnyNonZeroFlagIsTrue) {
   RegStore store;
-  store.SetString("VTB", "0");         // text: ignored, the toolbar stays visible
+  store.SetString("VTB", "0");  // text: ignored, the toolbar stays visible
   store.SetDword("VSB", 0);
   store.SetDword("NoZoom", 0x80000000);  // non-zero reads as true
-  store.SetDword("BackColor", 0);      // black background
-  store.SetDword("ImportCmd", 5);      // word where text belongs: ignored
+  store.SetDword("BackColor", 0);        // black background
+  store.SetDword("ImportCmd", 5);        // word where text belongs: ignored
   store.SetString("ImportTypes", "pcx;tga");
   ASSERT_TRUE(store.Save(StorePath()));
   g_settings.noZoom = false;

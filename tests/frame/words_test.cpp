@@ -1,10 +1,11 @@
+#include "frame/Words.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "frame/HighResClock.h"
 #include "frame/StatusLine.h"
 #include "frame/Text.h"
-#include "frame/Words.h"
 
 namespace gq {
 namespace {

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>

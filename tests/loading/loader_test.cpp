@@ -19,9 +19,7 @@ using test::WritePicture;
 
 class LoaderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_Folder = test::FolderForThisTest("loader_");
-  }
+  void SetUp() override { m_Folder = test::FolderForThisTest("loader_"); }
   std::string Path(const std::string& name) const { return m_Folder + "/" + name; }
   // A folder with pictures a..e and a subfolder with two more.
   void MakeFolder(const std::string& name, int pictures, int size = 40) {
@@ -88,15 +86,14 @@ TEST_F(LoaderTest, ListsWithDirectivesNestingAndBadLines) {
   std::string nested = Path("nested.txt");
   std::string top = Path("top.txt");
   std::ofstream(nested, std::ios::binary) << Path("single.png") << "\n" << top << "\n";
-  std::ofstream(top, std::ios::binary)
-      << "\xff\xfe"
-      << "!filecount=99\n"
-      << "\"" << Path("f") << "\"\r\n"
-      << "\n"
-      << "!unknown directive\n"
-      << "  " << Path("missing.png") << "  \r\n"
-      << nested << "\n"
-      << top << "\n";  // names itself: followed one level only
+  std::ofstream(top, std::ios::binary) << "\xff\xfe"
+                                       << "!filecount=99\n"
+                                       << "\"" << Path("f") << "\"\r\n"
+                                       << "\n"
+                                       << "!unknown directive\n"
+                                       << "  " << Path("missing.png") << "  \r\n"
+                                       << nested << "\n"
+                                       << top << "\n";  // names itself: followed one level only
   LoadingBench bench(2);
   bench.Load(top);
   EXPECT_EQ(bench.db.Count(), 3);
@@ -123,8 +120,8 @@ TEST_F(LoaderTest, ShellLinksToPicturesLoadTheTargetAndLinksToFoldersAreReported
   std::ofstream(Path("pic.lnk"), std::ios::binary) << MakeShellLinkBytes(Path("target.png"));
   std::ofstream(Path("folder.lnk"), std::ios::binary) << MakeShellLinkBytes(Path("f"));
   std::ofstream(Path("broken.lnk"), std::ios::binary) << "not a link";
-  std::ofstream(Path("desk.desktop")) << "[Desktop Entry]\nType=Link\nURL=file://"
-                                      << Path("target.png") << "\n";
+  std::ofstream(Path("desk.desktop"))
+      << "[Desktop Entry]\nType=Link\nURL=file://" << Path("target.png") << "\n";
   LoadingBench bench(1);
   bench.Load(Path("pic.lnk"));
   EXPECT_NE(bench.db.FindByPath(Path("target.png")), nullptr);

@@ -1,10 +1,10 @@
-#include "platform/MessageWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
+
+#include "platform/MessageWindow.h"
 
 namespace gq {
 namespace {
@@ -57,9 +57,8 @@ TEST(MessageWindow, SendToAGoneWindowReturnsZeroAtOnce) {
 }
 
 TEST(MessageWindow, PendingSendsGetZeroWhenTheWindowIsDestroyed) {
-  auto window = std::make_unique<MessageWindow>([](unsigned, uintptr_t, intptr_t) -> intptr_t {
-    return 5;
-  });
+  auto window =
+      std::make_unique<MessageWindow>([](unsigned, uintptr_t, intptr_t) -> intptr_t { return 5; });
   MessageTarget target = window->Target();
   std::atomic<bool> started{false};
   std::atomic<intptr_t> result{-1};

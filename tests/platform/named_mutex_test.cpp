@@ -1,9 +1,9 @@
-#include "platform/NamedMutex.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/NamedMutex.h"
 
 namespace gq {
 namespace {
@@ -24,7 +24,7 @@ TEST(NamedMutex, AnotherProcessSeesTheMutexAndTheSystemReleasesItAtExit) {
   if (child == 0) {
     NamedMutex theirs;
     _exit(theirs.Create("GlimmerQuorum_test_process") == NamedMutex::Result::AlreadyExisted ? 0
-                                                                                              : 1);
+                                                                                            : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);

@@ -10,8 +10,7 @@ namespace {
 TEST(Process, SplitsWordsWithDoubleQuotesGrouping) {
   EXPECT_EQ(SplitCommandWords("/usr/bin/convert \"%1\" \"%2\""),
             (std::vector<std::string>{"/usr/bin/convert", "%1", "%2"}));
-  EXPECT_EQ(SplitCommandWords("  a\t\"b c\"d  \"\" "),
-            (std::vector<std::string>{"a", "b cd", ""}));
+  EXPECT_EQ(SplitCommandWords("  a\t\"b c\"d  \"\" "), (std::vector<std::string>{"a", "b cd", ""}));
   EXPECT_TRUE(SplitCommandWords("   ").empty());
 }
 
@@ -23,8 +22,8 @@ TEST(Process, PlaceholdersAreReplacedInsideWordsOnly) {
 TEST(Process, ArgumentsReachTheProgramAsTheyAreWithoutAShell) {
   std::string out = ::testing::TempDir() + "/process_args.txt";
   std::string hostile = "a b \"q\" $HOME `id` ; rm -rf /\nline2";
-  ProcessResult result = RunProcess(
-      {"/bin/sh", "-c", "printf '%s' \"$1\" > \"$2\"", "sh", hostile, out}, 5000);
+  ProcessResult result =
+      RunProcess({"/bin/sh", "-c", "printf '%s' \"$1\" > \"$2\"", "sh", hostile, out}, 5000);
   ASSERT_TRUE(result.started) << result.error;
   EXPECT_TRUE(result.exited);
   EXPECT_EQ(result.exitCode, 0);

@@ -1,8 +1,8 @@
-#include "platform/RegStore.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
+
+#include "platform/RegStore.h"
 
 namespace gq {
 namespace {
@@ -36,7 +36,7 @@ TEST(RegStore, GarbageAndTruncatedLinesAreSkipped) {
       << "\"VSB\"=dword:0000\n"       // short but valid hex
       << "\"SSN\"=dword:123456789\n"  // too many digits
       << "\"SBL\"=dword:zz\n"
-      << "\"Imp\n"                     // truncated name
+      << "\"Imp\n"  // truncated name
       << "\"ImportCmd\"=\"unterminated\n"
       << "\xff\xfe garbage \x01\n"
       << "\"NoZoom\"=dword:00000000\r\n";

@@ -24,11 +24,17 @@ struct ProgramOutput {
 };
 
 // Runs program with arguments in folder and waits for it (at most timeoutMs).
-inline ProgramOutput RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+inline ProgramOutput RunProgram(const std::string& program,
+                                const std::vector<std::string>& arguments,
                                 const std::string& folder, int timeoutMs = 30000) {
-  std::vector<std::string> argv = {"/usr/bin/env", "GLIMMERQUORUM_CONFIG_DIR=" + folder + "/config",
-                                   "XDG_DATA_HOME=" + folder + "/data", "/bin/sh", "-c",
-                                   "cd \"$0\" && exec \"$@\" >out.txt 2>err.txt", folder, program};
+  std::vector<std::string> argv = {"/usr/bin/env",
+                                   "GLIMMERQUORUM_CONFIG_DIR=" + folder + "/config",
+                                   "XDG_DATA_HOME=" + folder + "/data",
+                                   "/bin/sh",
+                                   "-c",
+                                   "cd \"$0\" && exec \"$@\" >out.txt 2>err.txt",
+                                   folder,
+                                   program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   ProcessResult result = RunProcess(argv, timeoutMs);
   ProgramOutput output;
