@@ -1,16 +1,22 @@
 // The command-line client (RunClientRequest) against a server in this process, and the
 // local query a running instance answers from a hand-off.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "frame/CommandLine.h"
 #include "frame/StatusLine.h"
+#include "loading/Loader.h"
 #include "loading/LoadingTestSupport.h"
 #include "remote/ClientRequest.h"
 #include "remote/LocalQuery.h"
+#include "remote/RemoteSink.h"
 #include "remote/RemoteTestSupport.h"
 #include "search/CriteriaFile.h"
+#include "search/SearchTestSupport.h"
 #include "signature/Similarity.h"
 
 namespace gq::test {
@@ -149,6 +155,36 @@ TEST_F(ClientTest, LoadingThroughTheLinkSendsOnlyWhatTheServerLacks) {
                 numbers[i]);
     }
   });
+}
+
+// The remote calls of the loader over a socket pair whose other end plays the server.
+TEST(RemoteCalls, AnswersAndABrokenLinkStopTheLoader) {
+  int ends[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  CommandStream link{ends[0], kStreamSocket};
+  CommandStream server{ends[1], kStreamSocket};
+  g_LoaderState.stop = false;
+  WriteLine(server, "!status: 102 - Picture not in database.");
+  EXPECT_TRUE(RemoteIsKnown(link, "/a.png", 5));
+  WriteLine(server, "!status: 0 - OK");
+  EXPECT_FALSE(RemoteIsKnown(link, "/a.png", 5));
+  std::string line;
+  int32_t budget = 1000;
+  ASSERT_TRUE(ReadLine(server, &line, &budget));
+  EXPECT_EQ(line, "known");
+  ImageRecord* record = RecordOf("/b.png", GeneratedPicture(4));
+  WriteLine(server, "!status: 0 - OK");
+  EXPECT_TRUE(RemoteAdd(link, *record));
+  EXPECT_FALSE(g_LoaderState.stop);
+  close(ends[1]);
+  EXPECT_FALSE(RemoteAdd(link, *record));
+  EXPECT_TRUE(g_LoaderState.stop);
+  g_LoaderState.stop = false;
+  EXPECT_FALSE(RemoteIsKnown(link, "/a.png", 5));
+  EXPECT_TRUE(g_LoaderState.stop);
+  g_LoaderState.stop = false;
+  DestroyRecord(record);
+  close(ends[0]);
 }
 
 class LocalQueryTest : public ClientTest {
