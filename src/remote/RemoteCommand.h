@@ -58,8 +58,9 @@ inline constexpr intptr_t kCommandBusy = 2;      // not run; the sender still ow
 // The handler of MsgRunOnUiThread (user-interface thread).
 intptr_t RunRemoteCommand(RemoteContext& context, intptr_t delivery);
 
-// Installs RunRemoteCommand as the host's MsgRunOnUiThread handler; the context must
-// outlive the host's message loop.
+// Installs RunRemoteCommand as the host's MsgRunOnUiThread handler. The context must
+// outlive the host's message loop and the server (a stopping server still lets the
+// commands its connections sent run).
 void InstallRemoteHandlers(HeadlessHost& host, RemoteContext& context);
 
 }  // namespace gq
