@@ -158,25 +158,25 @@ struct WideWidths {
   using Coord = int32_t;
 };
 
-// What every neighbour lookup reads of a region; link >= 0 once merged into another.
-template <typename Sum>
-struct RegionHot {
-  int32_t link;
-  int32_t mean;  // sum / count, kept current
-  Sum sum;
-};
-
-// The rest of a region, read when a pixel joins or regions merge.
-template <typename Sum>
-struct RegionCold {
+// The numbers of one set of merged colour regions. The set lives in a slot; `name` is
+// the region number the set goes by under the rules (the region the others were merged
+// into), `members` how many region numbers point to the slot.
+template <typename Widths>
+struct Region {
+  using Sum = typename Widths::Sum;
+  using Coord = typename Widths::Coord;
+  int32_t name;
   int32_t count;
-  int32_t c0, c1, r0, r1;  // bounding box
-  Sum sumX;                // sum of column * mask value
-  Sum sumY;                // sum of row * mask value
+  int32_t mean;  // sum / count, kept current
+  int32_t members;
+  Sum sum;
+  Sum sumX;              // sum of column * mask value
+  Sum sumY;              // sum of row * mask value
+  Coord c0, c1, r0, r1;  // bounding box
 };
 
-// A pixel in visiting order: its place in the bordered region grid, its coordinates and
-// its mask value.
+// A pixel with a mask value above 0 in visiting order: its place in the bordered region
+// grid, its coordinates and its mask value.
 template <typename Coord>
 struct Visit {
   int32_t cell;
@@ -188,11 +188,20 @@ struct Visit {
 // Region growing on one colour mask, in descending mask value (larger pixel index first
 // among equal values), and the choice of the best region. Buffers are reused between
 // the six colours of one signature.
+//
+// The pixels of value 0 come last and in descending index order, that is row by row
+// from the bottom, each row from the right: they are visited by a scan of the mask, and
+// only the others are sorted. The grid keeps the region number each pixel was added to;
+// every region number points straight at the slot of its merged set, and a merge moves
+// the numbers of the set with fewer numbers, so finding a region's set is one lookup.
+// Most pixels see neighbours of one region number only and take a short path; pixels
+// between several regions follow the rules neighbour by neighbour.
 template <typename Widths>
 class RegionFinder {
  public:
   using Index = typename Widths::Index;
   using Sum = typename Widths::Sum;
+  using Coord = typename Widths::Coord;
 
   RegionFinder(int w, int h)
       : m_w(w),
@@ -201,12 +210,12 @@ class RegionFinder {
         m_gridWidth(w + 2),
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_grid(static_cast<size_t>(w + 2) * (h + 2)),
-        m_order(static_cast<size_t>(w) * h) {
-    m_hot.reserve(m_maxRegions);
-    m_cold.reserve(m_maxRegions);
-  }
+        m_order(static_cast<size_t>(w) * h),
+        m_slot(static_cast<size_t>(m_maxRegions)),
+        m_nextMember(static_cast<size_t>(m_maxRegions)),
+        m_regions(static_cast<size_t>(m_maxRegions)) {}
 
-  // Returns the index of the best region, or -1 when no region scores above 0.
+  // Returns the slot of the best region, or -1 when no region scores above 0.
   int Find(const std::vector<uint8_t>& mask) {
     int largest = 0;
     for (uint8_t v : mask) largest = std::max<int>(largest, v);
@@ -214,125 +223,187 @@ class RegionFinder {
     if (largest == 0) return -1;
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
-    SortDescending(mask);
+    const size_t valued = SortValued(mask);
     std::fill(m_grid.begin(), m_grid.end(), Index{-1});
-    m_hot.clear();
-    m_cold.clear();
-    for (const Visit<typename Widths::Coord>& visit : m_order) Add(visit);
+    m_count = 0;
+    for (size_t i = 0; i < valued; ++i) {
+      const Visit<Coord>& p = m_order[i];
+      Add(p.cell, p.x, p.y, p.value);
+    }
+    for (int y = m_h - 1; y >= 0; --y) {
+      const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
+      const int rowCell = (y + 1) * m_gridWidth + 1;
+      for (int x = m_w - 1; x >= 0; --x)
+        if (row[x] == 0) Add(rowCell + x, x, y, 0);
+    }
     return Best();
   }
 
-  const RegionHot<Sum>& hot(int i) const { return m_hot[i]; }
-  const RegionCold<Sum>& cold(int i) const { return m_cold[i]; }
+  const Region<Widths>& region(int slot) const { return m_regions[slot]; }
 
  private:
-  // Counting sort: values 255 down to 0, larger index first within a value.
-  void SortDescending(const std::vector<uint8_t>& mask) {
-    int start[257] = {};
-    for (uint8_t v : mask) ++start[255 - v + 1];
-    for (int i = 1; i <= 256; ++i) start[i] += start[i - 1];
-    using Coord = typename Widths::Coord;
+  // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
+  // a value. Returns how many there are. The pixels of value 0 land behind them and are
+  // not visited from this list. Four partial histograms keep runs of equal values from
+  // waiting on each other's counter.
+  size_t SortValued(const std::vector<uint8_t>& mask) {
+    int partial[4][256] = {};
+    const size_t n = mask.size();
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+      for (int k = 0; k < 4; ++k) ++partial[k][mask[i + k]];
+    for (; i < n; ++i) ++partial[0][mask[i]];
+    int start[256];
+    int total = 0;
+    for (int v = 255; v >= 0; --v) {
+      start[v] = total;
+      total += partial[0][v] + partial[1][v] + partial[2][v] + partial[3][v];
+    }
     for (int y = m_h - 1; y >= 0; --y) {
       const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
       for (int x = m_w - 1; x >= 0; --x)
-        m_order[start[255 - row[x]]++] = Visit<Coord>{
+        m_order[start[row[x]]++] = Visit<Coord>{
             (y + 1) * m_gridWidth + x + 1, static_cast<Coord>(x), static_cast<Coord>(y), row[x]};
     }
+    return static_cast<size_t>(start[1]);
   }
 
-  // The region a region was merged into, following the links to the end; the links on
-  // the way are pointed straight at the end, so later lookups take one step.
-  int Root(int r) {
-    int root = r;
-    while (m_hot[root].link >= 0) root = m_hot[root].link;
-    while (m_hot[r].link >= 0 && m_hot[r].link != root) {
-      const int next = m_hot[r].link;
-      m_hot[r].link = root;
-      r = next;
-    }
-    return root;
-  }
-
-  void Merge(int from, int into) {
-    RegionCold<Sum>& a = m_cold[from];
-    RegionCold<Sum>& b = m_cold[into];
+  // Merges the set in slot `from` into the set in slot `into`: the result carries the
+  // name of `into`. Returns the slot the merged set lives in.
+  int Merge(int from, int into) {
+    const int name = m_regions[into].name;
+    int keep = into, move = from;
+    if (m_regions[from].members > m_regions[into].members) std::swap(keep, move);
+    Region<Widths>& a = m_regions[move];
+    Region<Widths>& b = m_regions[keep];
     b.count += a.count;
+    b.sum += a.sum;
     b.sumX += a.sumX;
     b.sumY += a.sumY;
+    b.mean = static_cast<int32_t>(b.sum / static_cast<Sum>(b.count));
     b.c0 = std::min(b.c0, a.c0);
     b.c1 = std::max(b.c1, a.c1);
     b.r0 = std::min(b.r0, a.r0);
     b.r1 = std::max(b.r1, a.r1);
-    m_hot[into].sum += m_hot[from].sum;
-    m_hot[into].mean = static_cast<int32_t>(m_hot[into].sum / static_cast<Sum>(b.count));
-    m_hot[from].link = into;
+    b.name = name;
+    // The moved slot's region numbers form a list starting at its own number.
+    int id = move, last = move;
+    for (; id >= 0; id = m_nextMember[id]) {
+      m_slot[id] = static_cast<Index>(keep);
+      last = id;
+    }
+    m_nextMember[last] = m_nextMember[keep];
+    m_nextMember[keep] = static_cast<Index>(move);
+    b.members += a.members;
+    a.members = 0;
+    return keep;
   }
 
-  void Add(const Visit<typename Widths::Coord>& p) {
-    const int v = p.value;
-    const int offsets[8] = {-m_gridWidth - 1, -m_gridWidth, -m_gridWidth + 1, -1, 1,
-                            m_gridWidth - 1,  m_gridWidth,  m_gridWidth + 1};
-    // The regions of the neighbours, in neighbour order, without neighbours outside any
-    // region and without repeats of the neighbour before (a repeat changes nothing, as
-    // nothing changed since). Gathered without branches: which neighbours are taken is
-    // as good as random while the pixels are visited in value order.
-    int ids[8];
-    int count = 0;
-    int previous = -1;
-    for (int k = 0; k < 8; ++k) {
-      const int neighbour = m_grid[p.cell + offsets[k]];
-      ids[count] = neighbour;
-      count += (neighbour >= 0) & (neighbour != previous);
-      previous = neighbour >= 0 ? neighbour : previous;
-    }
+  // The candidate slot of a pixel whose neighbours carry more than one region number:
+  // the rules applied to the neighbours in order.
+  int Choose(const int* neighbours, int v) {
     int r = -1;
-    for (int k = 0; k < count; ++k) {
-      const int s = Root(ids[k]);
+    for (int k = 0; k < 8; ++k) {
+      if (neighbours[k] < 0) continue;
+      const int s = m_slot[neighbours[k]];
       // A neighbour of the current candidate changes nothing.
       if (s == r) continue;
       if (r < 0) {
         r = s;
         continue;
       }
-      if (std::abs(m_hot[r].mean - m_hot[s].mean) <= m_joinMean) {
-        Merge(r, s);
-        r = s;
+      const Region<Widths>& rs = m_regions[s];
+      const Region<Widths>& rr = m_regions[r];
+      if (std::abs(rr.mean - rs.mean) <= m_joinMean) {
+        r = Merge(r, s);
         continue;
       }
-      const bool closer = std::abs(v - m_hot[s].mean) < std::abs(v - m_hot[r].mean);
+      const bool closer = std::abs(v - rs.mean) < std::abs(v - rr.mean);
+      const int sumWinner = rs.sum > (closer ? rs.sum : rr.sum) ? s : -1;
       r = closer ? s : r;
-      r = m_hot[s].sum > m_hot[r].sum ? s : r;
+      r = sumWinner >= 0 ? s : r;
     }
-    const int x = p.x, y = p.y;
-    if (r >= 0 && std::abs(v - m_hot[r].mean) <= m_joinPixel) {
-      RegionHot<Sum>& hot = m_hot[r];
-      RegionCold<Sum>& cold = m_cold[r];
-      ++cold.count;
-      hot.sum += static_cast<Sum>(v);
-      hot.mean = static_cast<int32_t>(hot.sum / static_cast<Sum>(cold.count));
-      cold.sumX += static_cast<Sum>(x) * static_cast<Sum>(v);
-      cold.sumY += static_cast<Sum>(y) * static_cast<Sum>(v);
-      cold.c0 = std::min(cold.c0, x);
-      cold.c1 = std::max(cold.c1, x);
-      cold.r0 = std::min(cold.r0, y);
-      cold.r1 = std::max(cold.r1, y);
-      m_grid[p.cell] = static_cast<Index>(r);
-    } else if (static_cast<int>(m_hot.size()) < m_maxRegions) {
-      m_hot.push_back(RegionHot<Sum>{-1, v, static_cast<Sum>(v)});
-      m_cold.push_back(RegionCold<Sum>{1, x, x, y, y, static_cast<Sum>(x) * static_cast<Sum>(v),
-                                       static_cast<Sum>(y) * static_cast<Sum>(v)});
-      m_grid[p.cell] = static_cast<Index>(m_hot.size() - 1);
+    return r;
+  }
+
+  // Written out as balanced trees of scalar operations: kept out of vector registers,
+  // since the grid cells were just written by scalar stores.
+  static int Largest(const int* n) {
+    return std::max(std::max(std::max(n[0], n[1]), std::max(n[2], n[3])),
+                    std::max(std::max(n[4], n[5]), std::max(n[6], n[7])));
+  }
+  static unsigned SmallestPresent(const int* n) {
+    auto u = [n](int k) { return static_cast<unsigned>(n[k]); };
+    return std::min(std::min(std::min(u(0), u(1)), std::min(u(2), u(3))),
+                    std::min(std::min(u(4), u(5)), std::min(u(6), u(7))));
+  }
+
+  // |v - sum / count| <= limit, without waiting for a division.
+  static bool Near(const Region<Widths>& g, int v, int limit) {
+    const int64_t count = g.count, sum = static_cast<int64_t>(g.sum);
+    return (v - limit) * count <= sum && sum < (v + limit + 1) * count;
+  }
+
+  void Add(int cell, int x, int y, int v) {
+    const Index* g = m_grid.data() + cell;
+    const int above = -m_gridWidth, below = m_gridWidth;
+    const int neighbours[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
+                               g[1],         g[below - 1], g[below],     g[below + 1]};
+    // The largest number and the smallest present one (-1 turns into the largest
+    // unsigned value) tell whether the neighbours know none, one or several regions.
+    const int largest = Largest(neighbours);
+    if (largest >= 0) {
+      const int r = static_cast<unsigned>(largest) == SmallestPresent(neighbours)
+                        ? m_slot[largest]
+                        : Choose(neighbours, v);
+      Region<Widths>& region = m_regions[r];
+      if (Near(region, v, m_joinPixel)) {
+        ++region.count;
+        if (v != 0) {
+          region.sum += static_cast<Sum>(v);
+          region.sumX += static_cast<Sum>(x) * static_cast<Sum>(v);
+          region.sumY += static_cast<Sum>(y) * static_cast<Sum>(v);
+        }
+        region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
+        region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(x));
+        region.c1 = std::max<Coord>(region.c1, static_cast<Coord>(x));
+        region.r0 = std::min<Coord>(region.r0, static_cast<Coord>(y));
+        region.r1 = std::max<Coord>(region.r1, static_cast<Coord>(y));
+        m_grid[cell] = static_cast<Index>(region.name);
+        return;
+      }
+    }
+    if (m_count < m_maxRegions) {
+      const int id = m_count++;
+      const Sum value = static_cast<Sum>(v);
+      m_regions[id] = Region<Widths>{id,
+                                     1,
+                                     v,
+                                     1,
+                                     value,
+                                     static_cast<Sum>(x) * value,
+                                     static_cast<Sum>(y) * value,
+                                     static_cast<Coord>(x),
+                                     static_cast<Coord>(x),
+                                     static_cast<Coord>(y),
+                                     static_cast<Coord>(y)};
+      m_slot[id] = static_cast<Index>(id);
+      m_nextMember[id] = -1;
+      m_grid[cell] = static_cast<Index>(id);
     }
   }
 
+  // Scans the regions from the last created to the first; a region that was merged
+  // away no longer names its slot.
   int Best() const {
     static constexpr int64_t kSmallFactor[5] = {0, 1, 2, 4, 6};
     int best = -1;
     int64_t bestScore = 0;
-    for (int i = static_cast<int>(m_hot.size()) - 1; i >= 0; --i) {
-      if (m_hot[i].link >= 0) continue;
-      const RegionCold<Sum>& g = m_cold[i];
-      int64_t score = m_hot[i].mean;
+    for (int id = m_count - 1; id >= 0; --id) {
+      const int slot = m_slot[id];
+      const Region<Widths>& g = m_regions[slot];
+      if (g.name != id) continue;
+      int64_t score = g.mean;
       if (g.count <= 4) score = (score * kSmallFactor[g.count]) >> 3;
       if (g.count > m_n / 2) {
         score >>= 5;
@@ -345,7 +416,7 @@ class RegionFinder {
       if (g.r1 == m_h - 1) score >>= 1;
       if (score > bestScore) {
         bestScore = score;
-        best = i;
+        best = slot;
       }
     }
     return best;
@@ -355,12 +426,14 @@ class RegionFinder {
   const int64_t m_n;
   const int m_gridWidth;  // the region grid has a border of -1 around the picture
   const int m_maxRegions;
-  int m_joinMean = 0;         // Tm: regions whose means differ by at most this merge
-  int m_joinPixel = 0;        // Tj: a pixel joins a region whose mean is at most this far
-  std::vector<Index> m_grid;  // region a pixel was added to, -1 for none
-  std::vector<Visit<typename Widths::Coord>> m_order;  // pixels in visiting order
-  std::vector<RegionHot<Sum>> m_hot;
-  std::vector<RegionCold<Sum>> m_cold;
+  int m_joinMean = 0;                 // Tm: regions whose means differ by at most this merge
+  int m_joinPixel = 0;                // Tj: a pixel joins a region whose mean is at most this far
+  std::vector<Index> m_grid;          // region number a pixel was added to, -1 for none
+  std::vector<Visit<Coord>> m_order;  // pixels above 0 in visiting order
+  std::vector<Index> m_slot;          // the slot of each region number's merged set
+  std::vector<Index> m_nextMember;    // the next region number in the same slot, or -1
+  std::vector<Region<Widths>> m_regions;  // by slot
+  int m_count = 0;                        // region numbers given out so far
 };
 
 // The mask of one colour: (width - d) * chroma / width within width of the colour's hue
@@ -405,8 +478,8 @@ void LocalValuesWith(const Channels& c, int16_t* sig) {
       std::fill(out, out + kLocalValuesPerColour, int16_t{0});
       continue;
     }
-    const auto& g = finder.cold(best);
-    const double sum = static_cast<double>(finder.hot(best).sum);
+    const Region<Widths>& g = finder.region(best);
+    const double sum = static_cast<double>(g.sum);
     const double a = static_cast<double>(g.c1 - g.c0 + 1) / w;
     const double b = static_cast<double>(g.r1 - g.r0 + 1) / h;
     out[0] = Scaled(static_cast<double>(g.sumX) / (sum * w));

@@ -185,6 +185,50 @@ TEST(LocalValues, MatchThePlainRegionFinder) {
   EXPECT_GT(coloursFound, 200);
 }
 
+// Compares the local values of one picture with the plain region finder.
+::testing::AssertionResult MatchesPlain(const PackedImage& thumb) {
+  Signature fast{};
+  if (!ComputeSignature(thumb.width, thumb.height, thumb.pixels.data(), thumb.width, thumb.height,
+                        fast.data()))
+    return ::testing::AssertionFailure() << "no signature";
+  int16_t plain[30];
+  PlainLocalValues(thumb, plain);
+  for (int i = 0; i < 30; ++i)
+    if (fast[kSigLocal + i] != plain[i])
+      return ::testing::AssertionFailure()
+             << "value " << kSigLocal + i << " is " << fast[kSigLocal + i]
+             << ", the plain rules give " << plain[i];
+  return ::testing::AssertionSuccess();
+}
+
+TEST(LocalValues, MatchThePlainRegionFinderOnLinesAndFullThumbnails) {
+  const unsigned seed = 4242;
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> side(1, 96);
+  for (int round = 0; round < 60; ++round) {
+    // Single rows and columns, then full-size thumbnails.
+    const int length = side(random);
+    int w = round % 3 == 0 ? 1 : length, h = round % 3 == 1 ? 1 : length;
+    if (round % 3 == 2) w = h = 96;
+    PackedImage thumb;
+    switch (round % 4) {
+      case 0:
+        thumb = Field(w, h, &random);
+        break;
+      case 1:
+        thumb = testing::Blocks(w, h, &random);
+        break;
+      case 2:
+        thumb = testing::Noise(w, h, &random);
+        break;
+      default:
+        thumb = testing::Uniform(w, h, 20, 200, 90);
+        break;
+    }
+    EXPECT_TRUE(MatchesPlain(thumb)) << w << "x" << h << ", seed " << seed << " round " << round;
+  }
+}
+
 TEST(LocalValues, WidePicturesUseWideSums) {
   // Sides beyond 256 take the finder's wide number set.
   std::mt19937 random(99);
