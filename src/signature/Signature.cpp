@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "signature/PackedImage.h"
@@ -13,6 +14,30 @@ namespace {
 constexpr double kScale = 32767.0;
 
 int16_t Scaled(double fraction) { return static_cast<int16_t>(fraction * kScale); }
+
+// The colour conversion without branches. The case 4 [R < G] + 2 [G < B] + [B < R]
+// names which channel is largest, middle and smallest; ties fall into the case the strict
+// comparisons select, and there the channels' values agree with the sorted values. The
+// case gives the hue base (256 times the sextant, plus 255 where f runs backwards).
+// f = (middle - smallest) * 255 / (largest - smallest) is computed in single precision:
+// the quotient of two exact integers below 2^16 lies at least 1/255 below the next
+// integer, far more than the rounding error, so truncation gives the integer quotient.
+inline PixelColour ColourOf(int b, int g, int r) {
+  static constexpr int kBase[8] = {0,       3 * 256,       1 * 256,       2 * 256 + 255,
+                                   5 * 256, 4 * 256 + 255, 0 * 256 + 255, 0};
+  static constexpr int kDirection[8] = {0, 1, 1, -1, 1, -1, -1, 0};
+  const int which = 4 * (r < g) + 2 * (g < b) + (b < r);
+  const int largest = std::max(b, std::max(g, r));
+  const int smallest = std::min(b, std::min(g, r));
+  const int middle = b + g + r - largest - smallest;
+  const int range = largest - smallest;
+  const int f = static_cast<int>(static_cast<float>((middle - smallest) * 255) /
+                                 static_cast<float>(std::max(range, 1)));
+  const int hue = which == 0 ? 255 : (kBase[which] + kDirection[which] * f) / 8;
+  const int chroma = std::min(255, range + (middle - smallest));
+  return PixelColour{static_cast<uint8_t>(hue), static_cast<uint8_t>(chroma),
+                     static_cast<uint8_t>(smallest)};
+}
 
 // The thumbnail split into the three per-pixel channels the features use.
 struct Channels {
@@ -38,7 +63,7 @@ void SplitChannels(int w, int h, const uint8_t* pixels, Channels* out) {
     const uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * stride;
     for (int x = 0; x < w; ++x, p += 3, ++i) {
       out->grey[i] = static_cast<uint8_t>((p[0] + 2 * p[1] + p[2]) >> 2);
-      const PixelColour c = ConvertColour(p[0], p[1], p[2]);
+      const PixelColour c = ColourOf(p[0], p[1], p[2]);
       out->hue[i] = c.hue;
       out->chroma[i] = c.chroma;
       out->white[i] = c.white;
@@ -209,11 +234,12 @@ class RegionFinder {
         m_n(static_cast<int64_t>(w) * h),
         m_gridWidth(w + 2),
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
-        m_grid(static_cast<size_t>(w + 2) * (h + 2)),
-        m_order(static_cast<size_t>(w) * h),
-        m_slot(static_cast<size_t>(m_maxRegions)),
-        m_nextMember(static_cast<size_t>(m_maxRegions)),
-        m_regions(static_cast<size_t>(m_maxRegions)) {}
+        m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
+        m_grid(new Index[m_gridSize]),
+        m_order(new Visit<Coord>[static_cast<size_t>(w) * h]),
+        m_slot(new Index[static_cast<size_t>(m_maxRegions)]),
+        m_nextMember(new Index[static_cast<size_t>(m_maxRegions)]),
+        m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]) {}
 
   // Returns the slot of the best region, or -1 when no region scores above 0.
   int Find(const std::vector<uint8_t>& mask) {
@@ -224,17 +250,17 @@ class RegionFinder {
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
     const size_t valued = SortValued(mask);
-    std::fill(m_grid.begin(), m_grid.end(), Index{-1});
+    std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
     m_count = 0;
     for (size_t i = 0; i < valued; ++i) {
       const Visit<Coord>& p = m_order[i];
-      Add(p.cell, p.x, p.y, p.value);
+      Add<false>(p.cell, p.x, p.y, p.value);
     }
     for (int y = m_h - 1; y >= 0; --y) {
       const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
       const int rowCell = (y + 1) * m_gridWidth + 1;
       for (int x = m_w - 1; x >= 0; --x)
-        if (row[x] == 0) Add(rowCell + x, x, y, 0);
+        if (row[x] == 0) Add<true>(rowCell + x, x, y, 0);
     }
     return Best();
   }
@@ -344,8 +370,11 @@ class RegionFinder {
     return (v - limit) * count <= sum && sum < (v + limit + 1) * count;
   }
 
+  // Visits one pixel; kZero for the pixels of value 0, whose joins change only the
+  // count and the bounding box, and after which a mean of 0 stays 0.
+  template <bool kZero>
   void Add(int cell, int x, int y, int v) {
-    const Index* g = m_grid.data() + cell;
+    const Index* g = m_grid.get() + cell;
     const int above = -m_gridWidth, below = m_gridWidth;
     const int neighbours[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
                                g[1],         g[below - 1], g[below],     g[below + 1]};
@@ -359,12 +388,13 @@ class RegionFinder {
       Region<Widths>& region = m_regions[r];
       if (Near(region, v, m_joinPixel)) {
         ++region.count;
-        if (v != 0) {
+        if constexpr (!kZero) {
           region.sum += static_cast<Sum>(v);
           region.sumX += static_cast<Sum>(x) * static_cast<Sum>(v);
           region.sumY += static_cast<Sum>(y) * static_cast<Sum>(v);
         }
-        region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
+        if (!kZero || region.mean != 0)
+          region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
         region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(x));
         region.c1 = std::max<Coord>(region.c1, static_cast<Coord>(x));
         region.r0 = std::min<Coord>(region.r0, static_cast<Coord>(y));
@@ -426,14 +456,16 @@ class RegionFinder {
   const int64_t m_n;
   const int m_gridWidth;  // the region grid has a border of -1 around the picture
   const int m_maxRegions;
-  int m_joinMean = 0;                 // Tm: regions whose means differ by at most this merge
-  int m_joinPixel = 0;                // Tj: a pixel joins a region whose mean is at most this far
-  std::vector<Index> m_grid;          // region number a pixel was added to, -1 for none
-  std::vector<Visit<Coord>> m_order;  // pixels above 0 in visiting order
-  std::vector<Index> m_slot;          // the slot of each region number's merged set
-  std::vector<Index> m_nextMember;    // the next region number in the same slot, or -1
-  std::vector<Region<Widths>> m_regions;  // by slot
-  int m_count = 0;                        // region numbers given out so far
+  int m_joinMean = 0;   // Tm: regions whose means differ by at most this merge
+  int m_joinPixel = 0;  // Tj: a pixel joins a region whose mean is at most this far
+  // The buffers are left unset when allocated: every entry is written before it is read.
+  const size_t m_gridSize;
+  std::unique_ptr<Index[]> m_grid;              // region number a pixel was added to, -1 for none
+  std::unique_ptr<Visit<Coord>[]> m_order;      // pixels above 0 in visiting order
+  std::unique_ptr<Index[]> m_slot;              // the slot of each region number's merged set
+  std::unique_ptr<Index[]> m_nextMember;        // the next region number in the same slot, or -1
+  std::unique_ptr<Region<Widths>[]> m_regions;  // by slot
+  int m_count = 0;                              // region numbers given out so far
 };
 
 // The mask of one colour: (width - d) * chroma / width within width of the colour's hue
@@ -546,37 +578,7 @@ int16_t SizeValue(int side) {
 }  // namespace
 
 PixelColour ConvertColour(uint8_t blue, uint8_t green, uint8_t red) {
-  const int b = blue, g = green, r = red;
-  const int which = 4 * (r < g) + 2 * (g < b) + (b < r);
-  int largest, middle, smallest, base;
-  bool reversed;
-  switch (which) {
-    case 1:
-      largest = r, middle = g, smallest = b, base = 3, reversed = false;
-      break;
-    case 2:
-      largest = b, middle = r, smallest = g, base = 1, reversed = false;
-      break;
-    case 3:
-      largest = r, middle = b, smallest = g, base = 2, reversed = true;
-      break;
-    case 4:
-      largest = g, middle = b, smallest = r, base = 5, reversed = false;
-      break;
-    case 5:
-      largest = g, middle = r, smallest = b, base = 4, reversed = true;
-      break;
-    case 6:
-      largest = b, middle = g, smallest = r, base = 0, reversed = true;
-      break;
-    default:
-      return PixelColour{255, 0, blue};  // all three equal
-  }
-  const int f = (middle - smallest) * 255 / (largest - smallest);
-  const int hue = (base * 256 + (reversed ? 255 - f : f)) / 8;
-  const int chroma = std::min(255, (largest - smallest) + (middle - smallest));
-  return PixelColour{static_cast<uint8_t>(hue), static_cast<uint8_t>(chroma),
-                     static_cast<uint8_t>(smallest)};
+  return ColourOf(blue, green, red);
 }
 
 bool ComputeSignature(int thumbWidth, int thumbHeight, const uint8_t* pixels, int pictureWidth,

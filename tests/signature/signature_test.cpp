@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -60,6 +61,60 @@ TEST(ConvertColour, CasesAndTies) {
     EXPECT_EQ(p.chroma, c.chroma) << where;
     EXPECT_EQ(p.white, c.white) << where;
   }
+}
+
+// The conversion table written out case by case, with an integer division.
+PixelColour PlainColour(int b, int g, int r) {
+  const int which = 4 * (r < g) + 2 * (g < b) + (b < r);
+  int largest, middle, smallest, code;
+  switch (which) {
+    case 1:
+      largest = r, middle = g, smallest = b;
+      code = 3 * 256 + (middle - smallest) * 255 / (largest - smallest);
+      break;
+    case 2:
+      largest = b, middle = r, smallest = g;
+      code = 1 * 256 + (middle - smallest) * 255 / (largest - smallest);
+      break;
+    case 3:
+      largest = r, middle = b, smallest = g;
+      code = 2 * 256 + 255 - (middle - smallest) * 255 / (largest - smallest);
+      break;
+    case 4:
+      largest = g, middle = b, smallest = r;
+      code = 5 * 256 + (middle - smallest) * 255 / (largest - smallest);
+      break;
+    case 5:
+      largest = g, middle = r, smallest = b;
+      code = 4 * 256 + 255 - (middle - smallest) * 255 / (largest - smallest);
+      break;
+    case 6:
+      largest = b, middle = g, smallest = r;
+      code = 0 * 256 + 255 - (middle - smallest) * 255 / (largest - smallest);
+      break;
+    default:
+      return PixelColour{255, 0, static_cast<uint8_t>(b)};
+  }
+  return PixelColour{static_cast<uint8_t>(code / 8),
+                     static_cast<uint8_t>(std::min(255, largest - smallest + middle - smallest)),
+                     static_cast<uint8_t>(smallest)};
+}
+
+TEST(ConvertColour, EveryColourMatchesTheTable) {
+  int wrong = 0;
+  for (int b = 0; b < 256; ++b)
+    for (int g = 0; g < 256; ++g)
+      for (int r = 0; r < 256; ++r) {
+        const PixelColour fast = ConvertColour(b, g, r), plain = PlainColour(b, g, r);
+        if (fast.hue != plain.hue || fast.chroma != plain.chroma || fast.white != plain.white) {
+          if (++wrong <= 5)
+            ADD_FAILURE() << "b " << b << " g " << g << " r " << r << ": hue " << int{fast.hue}
+                          << " chroma " << int{fast.chroma} << " white " << int{fast.white}
+                          << ", the table gives " << int{plain.hue} << " " << int{plain.chroma}
+                          << " " << int{plain.white};
+        }
+      }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(ComputeSignature, CoarseCellsHandComputed) {
