@@ -26,6 +26,9 @@ inline constexpr size_t kMaxGreetingLineLength = 4096;
 // Longest command line the server reads. A longer line is no command word either; the
 // connection then ends without an answer instead of the server storing it.
 inline constexpr size_t kMaxCommandLineLength = 4096;
+// A connection whose next command line has not arrived after this long (greeted but
+// idle) is closed, so that idle clients cannot hold every connection slot.
+inline constexpr int32_t kCommandIdleBudgetMs = 120000;
 
 inline constexpr std::string_view kCommandQuery = "query";
 inline constexpr std::string_view kCommandKnown = "known";

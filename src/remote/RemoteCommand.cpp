@@ -118,9 +118,9 @@ std::unique_ptr<RemoteCommand> MakeCommand(const std::string& word) {
 
 }  // namespace
 
-std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream) {
+std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream, int32_t idleBudgetMs) {
   std::string word;
-  int32_t budget = kNoTimeLimit;
+  int32_t budget = idleBudgetMs;
   if (!ReadLine(stream, &word, &budget, kMaxCommandLineLength)) return nullptr;
   if (word != kCommandQuery && word != kCommandKnown && word != kCommandAdd) {
     WriteStatus(stream, kStatusUnknownCommand, StatusText(kStatusUnknownCommand));

@@ -15,6 +15,7 @@
 #include "db/ImageRecordDB.h"
 #include "frame/CommandStream.h"
 #include "frame/HeadlessHost.h"
+#include "remote/Protocol.h"
 #include "search/SearchEngine.h"
 
 namespace gq {
@@ -42,7 +43,9 @@ class RemoteCommand {
 // Reads one command line without a time limit and the command's fields. Returns null
 // when the peer closed, or after writing status 111 for an unknown command word or
 // status 100 for fields that cannot be read; the connection then ends.
-std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream);
+// A command line that takes longer than idleBudgetMs to arrive ends the connection too.
+std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream,
+                                           int32_t idleBudgetMs = kCommandIdleBudgetMs);
 
 // What a command travels with to the user-interface thread (lParam of MsgRunOnUiThread).
 struct CommandDelivery {

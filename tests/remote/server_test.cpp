@@ -371,3 +371,24 @@ TEST_F(ServerTest, StopEndsLiveConnectionsAndFreesDescriptors) {
 
 }  // namespace
 }  // namespace gq::test
+
+namespace gq {
+namespace {
+
+TEST(ReadCommand, AnIdlePeerEndsTheConnectionAfterTheIdleBudget) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  CommandStream stream{pair[0], kStreamSocket};
+  EXPECT_EQ(ReadCommand(stream, 100), nullptr);  // nothing arrives: none after 100 ms
+  ASSERT_EQ(write(pair[1], "known\n", 6), 6);
+  shutdown(pair[1], SHUT_WR);
+  EXPECT_EQ(ReadCommand(stream, 100), nullptr);  // the fields never come: status 100
+  char reply[64] = {};
+  ASSERT_GT(read(pair[1], reply, sizeof reply - 1), 0);
+  EXPECT_EQ(std::string(reply).rfind("!status: 100 - ", 0), 0u) << reply;
+  close(pair[0]);
+  close(pair[1]);
+}
+
+}  // namespace
+}  // namespace gq
