@@ -256,18 +256,61 @@ class RegionFinder {
       const Visit<Coord>& p = m_order[i];
       Add<false>(p.cell, p.x, p.y, p.value);
     }
-    for (int y = m_h - 1; y >= 0; --y) {
-      const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
-      const int rowCell = (y + 1) * m_gridWidth + 1;
-      for (int x = m_w - 1; x >= 0; --x)
-        if (row[x] == 0) Add<true>(rowCell + x, x, y, 0);
-    }
+    for (int y = m_h - 1; y >= 0; --y) ScanZeroRow(mask.data() + static_cast<size_t>(y) * m_w, y);
     return Best();
   }
 
   const Region<Widths>& region(int slot) const { return m_regions[slot]; }
 
  private:
+  // Visits the pixels of value 0 of one row, from the right. A pixel whose neighbours
+  // know no region but the one its right neighbour was just added to joins that region
+  // as well: the region's mean can only have fallen since, so it is within reach, and
+  // the pixel adds only to the count and widens the box to the left. Such runs are
+  // counted in registers and written to the region before any other pixel is visited.
+  void ScanZeroRow(const uint8_t* row, int y) {
+    const int rowCell = (y + 1) * m_gridWidth + 1;
+    int name = -1;    // the region the pixel to the right was added to, -1 for none
+    int pending = 0;  // pixels added to it in this run and not yet counted there
+    int left = 0;     // the leftmost of them
+    for (int x = m_w - 1; x >= 0; --x) {
+      if (row[x] != 0) {
+        FlushRun(name, &pending, left);
+        name = -1;
+        continue;
+      }
+      const int cell = rowCell + x;
+      if (name >= 0 && AloneWith(cell, name)) {
+        m_grid[cell] = static_cast<Index>(name);
+        ++pending;
+        left = x;
+        continue;
+      }
+      FlushRun(name, &pending, left);
+      name = Add<true>(cell, x, y, 0);
+    }
+    FlushRun(name, &pending, left);
+  }
+
+  // Whether every neighbour but the right one belongs to region `name` or to none.
+  bool AloneWith(int cell, int name) const {
+    const Index* g = m_grid.get() + cell;
+    const int above = -m_gridWidth, below = m_gridWidth;
+    auto fits = [name](int n) { return (n == name) | (n < 0); };
+    return fits(g[above - 1]) & fits(g[above]) & fits(g[above + 1]) & fits(g[-1]) &
+           fits(g[below - 1]) & fits(g[below]) & fits(g[below + 1]);
+  }
+
+  void FlushRun(int name, int* pending, int left) {
+    if (*pending == 0) return;
+    Region<Widths>& region = m_regions[m_slot[name]];
+    region.count += *pending;
+    region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(left));
+    if (region.mean != 0)
+      region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
+    *pending = 0;
+  }
+
   // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
   // a value. Returns how many there are. The pixels of value 0 land behind them and are
   // not visited from this list. Four partial histograms keep runs of equal values from
@@ -371,9 +414,10 @@ class RegionFinder {
   }
 
   // Visits one pixel; kZero for the pixels of value 0, whose joins change only the
-  // count and the bounding box, and after which a mean of 0 stays 0.
+  // count and the bounding box, and after which a mean of 0 stays 0. Returns the region
+  // number the pixel was added to, or -1 for none.
   template <bool kZero>
-  void Add(int cell, int x, int y, int v) {
+  int Add(int cell, int x, int y, int v) {
     const Index* g = m_grid.get() + cell;
     const int above = -m_gridWidth, below = m_gridWidth;
     const int neighbours[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
@@ -400,7 +444,7 @@ class RegionFinder {
         region.r0 = std::min<Coord>(region.r0, static_cast<Coord>(y));
         region.r1 = std::max<Coord>(region.r1, static_cast<Coord>(y));
         m_grid[cell] = static_cast<Index>(region.name);
-        return;
+        return region.name;
       }
     }
     if (m_count < m_maxRegions) {
@@ -420,7 +464,9 @@ class RegionFinder {
       m_slot[id] = static_cast<Index>(id);
       m_nextMember[id] = -1;
       m_grid[cell] = static_cast<Index>(id);
+      return id;
     }
+    return -1;
   }
 
   // Scans the regions from the last created to the first; a region that was merged
