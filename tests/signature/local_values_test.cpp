@@ -151,6 +151,21 @@ PackedImage Field(int w, int h, std::mt19937* random) {
   return image;
 }
 
+// Grey with sparse, faint colour grain of a random strength: low mask values next to
+// zeros, so regions of low mean take in pixels of value 0 and merge with regions of them.
+PackedImage Faint(int w, int h, std::mt19937* random) {
+  std::uniform_int_distribution<int> base(40, 215), strength(1, 12);
+  const int grey = base(*random), amount = strength(*random);
+  std::uniform_int_distribution<int> grain(-amount, amount);
+  std::bernoulli_distribution grained(0.3);
+  PackedImage image;
+  image.Allocate(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < 3 * w; ++x)
+      image.row(y)[x] = static_cast<uint8_t>(grey + (grained(*random) ? grain(*random) : 0));
+  return image;
+}
+
 TEST(LocalValues, MatchThePlainRegionFinder) {
   const unsigned seed = 31337;
   std::mt19937 random(seed);
@@ -205,13 +220,13 @@ TEST(LocalValues, MatchThePlainRegionFinderOnLinesAndFullThumbnails) {
   const unsigned seed = 4242;
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> side(1, 96);
-  for (int round = 0; round < 60; ++round) {
+  for (int round = 0; round < 100; ++round) {
     // Single rows and columns, then full-size thumbnails.
     const int length = side(random);
     int w = round % 3 == 0 ? 1 : length, h = round % 3 == 1 ? 1 : length;
     if (round % 3 == 2) w = h = 96;
     PackedImage thumb;
-    switch (round % 4) {
+    switch (round % 5) {
       case 0:
         thumb = Field(w, h, &random);
         break;
@@ -220,6 +235,9 @@ TEST(LocalValues, MatchThePlainRegionFinderOnLinesAndFullThumbnails) {
         break;
       case 2:
         thumb = testing::Noise(w, h, &random);
+        break;
+      case 3:
+        thumb = Faint(w, h, &random);
         break;
       default:
         thumb = testing::Uniform(w, h, 20, 200, 90);
