@@ -237,7 +237,7 @@ class RegionFinder {
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
         m_grid(new Index[m_gridSize]),
         m_order(new Visit<Coord>[static_cast<size_t>(w) * h]),
-        m_slot(new Index[static_cast<size_t>(m_maxRegions)]),
+        m_slot(new Index[static_cast<size_t>(m_maxRegions) + 1]),
         m_nextMember(new Index[static_cast<size_t>(m_maxRegions)]),
         m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]) {}
 
@@ -252,6 +252,7 @@ class RegionFinder {
     const size_t valued = SortValued(mask);
     std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
     m_count = 0;
+    m_slot[0] = -1;
     for (size_t i = 0; i < valued; ++i) {
       const Visit<Coord>& p = m_order[i];
       Add<false>(p.cell, p.x, p.y, p.value);
@@ -303,7 +304,7 @@ class RegionFinder {
 
   void FlushRun(int name, int* pending, int left) {
     if (*pending == 0) return;
-    Region<Widths>& region = m_regions[m_slot[name]];
+    Region<Widths>& region = m_regions[SlotOf(name)];
     region.count += *pending;
     region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(left));
     if (region.mean != 0)
@@ -358,7 +359,7 @@ class RegionFinder {
     // The moved slot's region numbers form a list starting at its own number.
     int id = move, last = move;
     for (; id >= 0; id = m_nextMember[id]) {
-      m_slot[id] = static_cast<Index>(keep);
+      m_slot[id + 1] = static_cast<Index>(keep);
       last = id;
     }
     m_nextMember[last] = m_nextMember[keep];
@@ -374,7 +375,7 @@ class RegionFinder {
     int r = -1;
     for (int k = 0; k < 8; ++k) {
       if (neighbours[k] < 0) continue;
-      const int s = m_slot[neighbours[k]];
+      const int s = SlotOf(neighbours[k]);
       // A neighbour of the current candidate changes nothing.
       if (s == r) continue;
       if (r < 0) {
@@ -407,6 +408,8 @@ class RegionFinder {
                     std::min(std::min(u(4), u(5)), std::min(u(6), u(7))));
   }
 
+  int SlotOf(int id) const { return m_slot[id + 1]; }
+
   // |v - sum / count| <= limit, without waiting for a division.
   static bool Near(const Region<Widths>& g, int v, int limit) {
     const int64_t count = g.count, sum = static_cast<int64_t>(g.sum);
@@ -422,13 +425,14 @@ class RegionFinder {
     const int above = -m_gridWidth, below = m_gridWidth;
     const int neighbours[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
                                g[1],         g[below - 1], g[below],     g[below + 1]};
-    // The largest number and the smallest present one (-1 turns into the largest
-    // unsigned value) tell whether the neighbours know none, one or several regions.
-    const int largest = Largest(neighbours);
+    int sets[8];
+    for (int k = 0; k < 8; ++k) sets[k] = SlotOf(neighbours[k]);
+    // The largest slot and the smallest present one (-1 turns into the largest unsigned
+    // value) tell whether the neighbours know none, one or several merged sets.
+    const int largest = Largest(sets);
     if (largest >= 0) {
-      const int r = static_cast<unsigned>(largest) == SmallestPresent(neighbours)
-                        ? m_slot[largest]
-                        : Choose(neighbours, v);
+      const int r =
+          static_cast<unsigned>(largest) == SmallestPresent(sets) ? largest : Choose(neighbours, v);
       Region<Widths>& region = m_regions[r];
       if (Near(region, v, m_joinPixel)) {
         ++region.count;
@@ -461,7 +465,7 @@ class RegionFinder {
                                      static_cast<Coord>(x),
                                      static_cast<Coord>(y),
                                      static_cast<Coord>(y)};
-      m_slot[id] = static_cast<Index>(id);
+      m_slot[id + 1] = static_cast<Index>(id);
       m_nextMember[id] = -1;
       m_grid[cell] = static_cast<Index>(id);
       return id;
@@ -476,7 +480,7 @@ class RegionFinder {
     int best = -1;
     int64_t bestScore = 0;
     for (int id = m_count - 1; id >= 0; --id) {
-      const int slot = m_slot[id];
+      const int slot = SlotOf(id);
       const Region<Widths>& g = m_regions[slot];
       if (g.name != id) continue;
       int64_t score = g.mean;
@@ -506,9 +510,10 @@ class RegionFinder {
   int m_joinPixel = 0;  // Tj: a pixel joins a region whose mean is at most this far
   // The buffers are left unset when allocated: every entry is written before it is read.
   const size_t m_gridSize;
-  std::unique_ptr<Index[]> m_grid;              // region number a pixel was added to, -1 for none
-  std::unique_ptr<Visit<Coord>[]> m_order;      // pixels above 0 in visiting order
-  std::unique_ptr<Index[]> m_slot;              // the slot of each region number's merged set
+  std::unique_ptr<Index[]> m_grid;          // region number a pixel was added to, -1 for none
+  std::unique_ptr<Visit<Coord>[]> m_order;  // pixels above 0 in visiting order
+  // By region number + 1: the slot of the number's merged set; -1 for number -1 (none).
+  std::unique_ptr<Index[]> m_slot;
   std::unique_ptr<Index[]> m_nextMember;        // the next region number in the same slot, or -1
   std::unique_ptr<Region<Widths>[]> m_regions;  // by slot
   int m_count = 0;                              // region numbers given out so far
