@@ -236,6 +236,7 @@ class RegionFinder {
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
         m_grid(new Index[m_gridSize]),
+        m_gathered(new Visit<Coord>[static_cast<size_t>(w) * h]),
         m_order(new Visit<Coord>[static_cast<size_t>(w) * h]),
         m_slot(new Index[static_cast<size_t>(m_maxRegions) + 1]),
         m_nextMember(new Index[static_cast<size_t>(m_maxRegions)]),
@@ -313,29 +314,29 @@ class RegionFinder {
   }
 
   // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
-  // a value. Returns how many there are. The pixels of value 0 land behind them and are
-  // not visited from this list. Four partial histograms keep runs of equal values from
-  // waiting on each other's counter.
+  // a value. Returns how many there are. The pixels of value 0 are left out before
+  // counting: the long runs of them would make every step wait for the one before.
   size_t SortValued(const std::vector<uint8_t>& mask) {
-    int partial[4][256] = {};
-    const size_t n = mask.size();
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
-      for (int k = 0; k < 4; ++k) ++partial[k][mask[i + k]];
-    for (; i < n; ++i) ++partial[0][mask[i]];
-    int start[256];
-    int total = 0;
-    for (int v = 255; v >= 0; --v) {
-      start[v] = total;
-      total += partial[0][v] + partial[1][v] + partial[2][v] + partial[3][v];
-    }
+    // The pixels above 0 in descending index order, gathered without branches.
+    size_t valued = 0;
     for (int y = m_h - 1; y >= 0; --y) {
       const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
-      for (int x = m_w - 1; x >= 0; --x)
-        m_order[start[row[x]]++] = Visit<Coord>{
-            (y + 1) * m_gridWidth + x + 1, static_cast<Coord>(x), static_cast<Coord>(y), row[x]};
+      for (int x = m_w - 1; x >= 0; --x) {
+        m_gathered[valued] = Visit<Coord>{(y + 1) * m_gridWidth + x + 1, static_cast<Coord>(x),
+                                          static_cast<Coord>(y), row[x]};
+        valued += row[x] != 0;
+      }
     }
-    return static_cast<size_t>(start[1]);
+    int start[256] = {};
+    for (size_t i = 0; i < valued; ++i) ++start[m_gathered[i].value];
+    int total = 0;
+    for (int v = 255; v > 0; --v) {
+      const int count = start[v];
+      start[v] = total;
+      total += count;
+    }
+    for (size_t i = 0; i < valued; ++i) m_order[start[m_gathered[i].value]++] = m_gathered[i];
+    return valued;
   }
 
   // Merges the set in slot `from` into the set in slot `into`: the result carries the
@@ -510,8 +511,9 @@ class RegionFinder {
   int m_joinPixel = 0;  // Tj: a pixel joins a region whose mean is at most this far
   // The buffers are left unset when allocated: every entry is written before it is read.
   const size_t m_gridSize;
-  std::unique_ptr<Index[]> m_grid;          // region number a pixel was added to, -1 for none
-  std::unique_ptr<Visit<Coord>[]> m_order;  // pixels above 0 in visiting order
+  std::unique_ptr<Index[]> m_grid;             // region number a pixel was added to, -1 for none
+  std::unique_ptr<Visit<Coord>[]> m_gathered;  // pixels above 0 in index order, descending
+  std::unique_ptr<Visit<Coord>[]> m_order;     // pixels above 0 in visiting order
   // By region number + 1: the slot of the number's merged set; -1 for number -1 (none).
   std::unique_ptr<Index[]> m_slot;
   std::unique_ptr<Index[]> m_nextMember;        // the next region number in the same slot, or -1
