@@ -527,10 +527,16 @@ class RegionFinder {
 template <int kWidth>
 void ColourMask(const Channels& c, int centre, std::vector<uint8_t>* mask) {
   const size_t n = c.hue.size();
+  const uint8_t* __restrict hue = c.hue.data();
+  const uint8_t* __restrict chroma = c.chroma.data();
+  uint8_t* __restrict out = mask->data();
   for (size_t i = 0; i < n; ++i) {
-    int d = std::abs(c.hue[i] - centre);
-    if (d > 95) d = 191 - d;
-    (*mask)[i] = d < kWidth ? static_cast<uint8_t>((kWidth - d) * c.chroma[i] / kWidth) : 0;
+    int d = std::abs(hue[i] - centre);
+    d = d > 95 ? 191 - d : d;
+    // The product stays below 2^16 (a grey pixel's distance can go negative, but its
+    // chroma is 0), so the division by the constant runs on 16-bit lanes.
+    const int weight = d < kWidth ? kWidth - d : 0;
+    out[i] = static_cast<uint8_t>(static_cast<uint16_t>(weight * chroma[i]) / kWidth);
   }
 }
 
