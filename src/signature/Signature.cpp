@@ -236,6 +236,7 @@ class RegionFinder {
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
         m_grid(new Index[m_gridSize]),
+        m_alone(new Index[static_cast<size_t>(w)]),
         m_gathered(new Visit<Coord>[static_cast<size_t>(w) * h]),
         m_order(new Visit<Coord>[static_cast<size_t>(w) * h]),
         m_slot(new Index[static_cast<size_t>(m_maxRegions) + 1]),
@@ -272,6 +273,10 @@ class RegionFinder {
   // counted in registers and written to the region before any other pixel is visited.
   void ScanZeroRow(const uint8_t* row, int y) {
     const int rowCell = (y + 1) * m_gridWidth + 1;
+    // The neighbours but the right one do not change while the row is visited: the rows
+    // above and below and the left neighbour are either visited already or wait with no
+    // region. So which region they know is found for the whole row first.
+    for (int x = 0; x < m_w; ++x) m_alone[x] = static_cast<Index>(SoleRegion(rowCell + x));
     int name = -1;    // the region the pixel to the right was added to, -1 for none
     int pending = 0;  // pixels added to it in this run and not yet counted there
     int left = 0;     // the leftmost of them
@@ -282,7 +287,7 @@ class RegionFinder {
         continue;
       }
       const int cell = rowCell + x;
-      if (name >= 0 && AloneWith(cell, name)) {
+      if (name >= 0 && (m_alone[x] == name || m_alone[x] == -1)) {
         m_grid[cell] = static_cast<Index>(name);
         ++pending;
         left = x;
@@ -294,13 +299,15 @@ class RegionFinder {
     FlushRun(name, &pending, left);
   }
 
-  // Whether every neighbour but the right one belongs to region `name` or to none.
-  bool AloneWith(int cell, int name) const {
+  // The one region number that the neighbours but the right one know, -1 when they know
+  // none, kMixed when they know several.
+  int SoleRegion(int cell) const {
     const Index* g = m_grid.get() + cell;
     const int above = -m_gridWidth, below = m_gridWidth;
-    auto fits = [name](int n) { return (n == name) | (n < 0); };
-    return fits(g[above - 1]) & fits(g[above]) & fits(g[above + 1]) & fits(g[-1]) &
-           fits(g[below - 1]) & fits(g[below]) & fits(g[below + 1]);
+    const int n[8] = {g[above - 1], g[above], g[above + 1], g[-1],
+                      g[below - 1], g[below], g[below + 1], -1};
+    const int largest = Largest(n);
+    return largest < 0 || static_cast<unsigned>(largest) == SmallestPresent(n) ? largest : kMixed;
   }
 
   void FlushRun(int name, int* pending, int left) {
@@ -503,6 +510,8 @@ class RegionFinder {
     return best;
   }
 
+  static constexpr int kMixed = -2;
+
   const int m_w, m_h;
   const int64_t m_n;
   const int m_gridWidth;  // the region grid has a border of -1 around the picture
@@ -512,6 +521,7 @@ class RegionFinder {
   // The buffers are left unset when allocated: every entry is written before it is read.
   const size_t m_gridSize;
   std::unique_ptr<Index[]> m_grid;             // region number a pixel was added to, -1 for none
+  std::unique_ptr<Index[]> m_alone;            // per column of the row: SoleRegion of its pixel
   std::unique_ptr<Visit<Coord>[]> m_gathered;  // pixels above 0 in index order, descending
   std::unique_ptr<Visit<Coord>[]> m_order;     // pixels above 0 in visiting order
   // By region number + 1: the slot of the number's merged set; -1 for number -1 (none).
