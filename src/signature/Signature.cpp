@@ -220,8 +220,8 @@ struct Visit {
 // only the others are sorted. The grid keeps the region number each pixel was added to;
 // every region number points straight at the slot of its merged set, and a merge moves
 // the numbers of the set with fewer numbers, so finding a region's set is one lookup.
-// Most pixels see neighbours of one region number only and take a short path; pixels
-// between several regions follow the rules neighbour by neighbour.
+// Most pixels see neighbours of one merged set only and take a short path; pixels
+// between several sets follow the rules neighbour by neighbour.
 template <typename Widths>
 class RegionFinder {
  public:
@@ -388,8 +388,8 @@ class RegionFinder {
     return keep;
   }
 
-  // The candidate slot of a pixel whose neighbours carry more than one region number:
-  // the rules applied to the neighbours in order.
+  // The candidate slot of a pixel whose neighbours lie in more than one merged set: the
+  // rules applied to the neighbours in order.
   int Choose(const int* neighbours, int v) {
     int r = -1;
     for (int k = 0; k < 8; ++k) {
@@ -407,10 +407,10 @@ class RegionFinder {
         r = Merge(r, s);
         continue;
       }
+      // s becomes the candidate when its mean is closer to the value, or else when its
+      // sum is larger.
       const bool closer = std::abs(v - rs.mean) < std::abs(v - rr.mean);
-      const int sumWinner = rs.sum > (closer ? rs.sum : rr.sum) ? s : -1;
-      r = closer ? s : r;
-      r = sumWinner >= 0 ? s : r;
+      r = closer || rs.sum > rr.sum ? s : r;
     }
     return r;
   }
