@@ -1,7 +1,6 @@
 // Runs the real gqtool binary on generated pictures.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -17,8 +16,7 @@
 #include "platform/Process.h"
 #include "signature/Signature.h"
 #include "signature/Thumbnail.h"
-
-extern char** environ;
+#include "support/ProgramRun.h"
 
 namespace gq {
 namespace {
@@ -42,30 +40,10 @@ class Gqtool : public ::testing::Test {
   }
   std::string File(const std::string& name) const { return (m_folder / name).string(); }
 
-  // Runs gqtool with the arguments, standard output into a file.
+  // Runs gqtool with the arguments.
   ToolRun Run(const std::vector<std::string>& args) {
-    const std::string outPath = File("out.txt");
-    std::vector<std::string> words = {GQTOOL_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    ToolRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    std::ifstream in(outPath);
-    run.out.assign(std::istreambuf_iterator<char>(in), {});
-    return run;
+    test::ProgramOutput output = test::RunProgram(GQTOOL_PATH, args, m_folder.string());
+    return ToolRun{output.exitCode, output.out};
   }
 
   // The two lines the tool must print, computed in this process.

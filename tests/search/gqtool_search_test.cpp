@@ -1,7 +1,6 @@
 // Runs the real gqtool similar, duplicates, mosaic and adjust on a generated picture set.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -13,8 +12,7 @@
 
 #include "search/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
-
-extern char** environ;
+#include "support/ProgramRun.h"
 
 namespace gq {
 namespace {
@@ -46,30 +44,9 @@ class GqtoolSearch : public ::testing::Test {
                       const_cast<uint8_t*>(picture.pixels.data()), picture.stride());
     ASSERT_TRUE(cv::imwrite(path, mat));
   }
-  static ToolRun Run(std::vector<std::string> words) {
-    const std::string outPath = s_Folder + "/out.txt";
-    words.insert(words.begin(), GQTOOL_PATH);
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid;
-    ToolRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    std::ifstream file(outPath);
-    std::ostringstream text;
-    text << file.rdbuf();
-    run.out = text.str();
-    return run;
+  static ToolRun Run(const std::vector<std::string>& words) {
+    test::ProgramOutput output = test::RunProgram(GQTOOL_PATH, words, s_Folder);
+    return ToolRun{output.exitCode, output.out};
   }
   static inline std::string s_Folder;
   static inline std::string s_Database;
