@@ -1,11 +1,17 @@
 #include "signature/Signature.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "signature/PackedImage.h"
 
@@ -16,28 +22,57 @@ constexpr double kScale = 32767.0;
 
 int16_t Scaled(double fraction) { return static_cast<int16_t>(fraction * kScale); }
 
-// The colour conversion without branches. The case 4 [R < G] + 2 [G < B] + [B < R]
-// names which channel is largest, middle and smallest; ties fall into the case the strict
-// comparisons select, and there the channels' values agree with the sorted values. The
-// case gives the hue base (256 times the sextant, plus 255 where f runs backwards).
-// f = (middle - smallest) * 255 / (largest - smallest) is computed in single precision:
-// the quotient of two exact integers below 2^16 lies at least 1/255 below the next
-// integer, far more than the rounding error, so truncation gives the integer quotient.
-inline PixelColour ColourOf(int b, int g, int r) {
-  static constexpr int kBase[8] = {0,       3 * 256,       1 * 256,       2 * 256 + 255,
-                                   5 * 256, 4 * 256 + 255, 0 * 256 + 255, 0};
-  static constexpr int kDirection[8] = {0, 1, 1, -1, 1, -1, -1, 0};
-  const int which = 4 * (r < g) + 2 * (g < b) + (b < r);
-  const int largest = std::max(b, std::max(g, r));
-  const int smallest = std::min(b, std::min(g, r));
-  const int middle = b + g + r - largest - smallest;
-  const int range = largest - smallest;
-  const int f = static_cast<int>(static_cast<float>((middle - smallest) * 255) /
-                                 static_cast<float>(std::max(range, 1)));
-  const int hue = which == 0 ? 255 : (kBase[which] + kDirection[which] * f) / 8;
-  const int chroma = std::min(255, range + (middle - smallest));
-  return PixelColour{static_cast<uint8_t>(hue), static_cast<uint8_t>(chroma),
-                     static_cast<uint8_t>(smallest)};
+// The colour conversion of a run of pixels in three passes that each run on vector
+// lanes: the order of the channels, the quotient f, the hue code. f = (middle - smallest)
+// * 255 / (largest - smallest) is computed in single precision: the quotient of two exact
+// integers below 2^16 lies at least 1/255 below the next integer, far more than the
+// rounding error, so truncation gives the integer quotient.
+constexpr int kColourChunk = 256;
+
+#define GQ_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+
+// The case 4 [R < G] + 2 [G < B] + [B < R] names which channel is largest, middle and
+// smallest; ties fall into the case the strict comparisons select. Case 0 is grey.
+GQ_VECTOR_CLONES void OrderChannels(const uint8_t* __restrict p, int n, int32_t* __restrict num,
+                                    int32_t* __restrict den, uint8_t* __restrict which,
+                                    uint8_t* __restrict chroma, uint8_t* __restrict white) {
+  for (int x = 0; x < n; ++x) {
+    const int b = p[3 * x], g = p[3 * x + 1], r = p[3 * x + 2];
+    const int largest = std::max(b, std::max(g, r));
+    const int smallest = std::min(b, std::min(g, r));
+    const int middle = b + g + r - largest - smallest;
+    const int range = largest - smallest;
+    num[x] = (middle - smallest) * 255;
+    den[x] = std::max(range, 1);
+    which[x] = static_cast<uint8_t>(4 * (r < g) + 2 * (g < b) + (b < r));
+    chroma[x] = static_cast<uint8_t>(std::min(255, range + (middle - smallest)));
+    white[x] = static_cast<uint8_t>(smallest);
+  }
+}
+
+GQ_VECTOR_CLONES void Quotients(const int32_t* __restrict num, const int32_t* __restrict den,
+                                int n, int32_t* __restrict f) {
+  for (int x = 0; x < n; ++x)
+    f[x] = static_cast<int>(static_cast<float>(num[x]) / static_cast<float>(den[x]));
+}
+
+// The case gives the hue base (256 times the sextant, plus 255 where f runs backwards).
+GQ_VECTOR_CLONES void HueCodes(const uint8_t* __restrict which, const int32_t* __restrict f,
+                               int n, uint8_t* __restrict hue) {
+  for (int x = 0; x < n; ++x) {
+    const int c = which[x];
+    const int base = (c == 1) * (3 * 256) + (c == 2) * (1 * 256) + (c == 3) * (2 * 256 + 255) +
+                     (c == 4) * (5 * 256) + (c == 5) * (4 * 256 + 255) +
+                     (c == 6) * (0 * 256 + 255);
+    const int backwards = (c == 3) | (c == 5) | (c == 6);
+    const int code = (base + f[x] - 2 * backwards * f[x]) >> 3;
+    hue[x] = static_cast<uint8_t>(code | ((c == 0) * 255));
+  }
+}
+
+GQ_VECTOR_CLONES void GreyValues(const uint8_t* __restrict p, int n, uint8_t* __restrict grey) {
+  for (int x = 0; x < n; ++x)
+    grey[x] = static_cast<uint8_t>((p[3 * x] + 2 * p[3 * x + 1] + p[3 * x + 2]) >> 2);
 }
 
 // The thumbnail split into the three per-pixel channels the features use.
@@ -59,16 +94,38 @@ void SplitChannels(int w, int h, const uint8_t* pixels, Channels* out) {
   out->chroma.resize(n);
   out->white.resize(n);
   const int stride = PackedStride(w);
-  size_t i = 0;
   for (int y = 0; y < h; ++y) {
-    const uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * stride;
-    for (int x = 0; x < w; ++x, p += 3, ++i) {
-      out->grey[i] = static_cast<uint8_t>((p[0] + 2 * p[1] + p[2]) >> 2);
-      const PixelColour c = ColourOf(p[0], p[1], p[2]);
-      out->hue[i] = c.hue;
-      out->chroma[i] = c.chroma;
-      out->white[i] = c.white;
+    const size_t i = static_cast<size_t>(y) * w;
+    const uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * stride;
+    GreyValues(row, w, out->grey.data() + i);
+    ConvertColours(row, w, out->hue.data() + i, out->chroma.data() + i, out->white.data() + i);
+  }
+}
+
+// Sums over the pixels of one cell of the coarse grid: each channel above the pixel's
+// smallest channel, and R + 2G + B.
+struct CellSums {
+  int64_t b = 0, g = 0, r = 0, y = 0;
+};
+
+// Adds n packed pixels to the sums, in pieces whose sums fit 32-bit lanes.
+GQ_VECTOR_CLONES void AddToCell(const uint8_t* __restrict p, int n, CellSums* sums) {
+  constexpr int kPiece = 1 << 20;  // 1020 * 2^20 < 2^31
+  for (int done = 0; done < n; done += kPiece) {
+    const int end = std::min(n, done + kPiece);
+    int32_t b = 0, g = 0, r = 0, y = 0;
+    for (int x = done; x < end; ++x) {
+      const int pb = p[3 * x], pg = p[3 * x + 1], pr = p[3 * x + 2];
+      const int m = std::min(pb, std::min(pg, pr));
+      b += pb - m;
+      g += pg - m;
+      r += pr - m;
+      y += pr + 2 * pg + pb;
     }
+    sums->b += b;
+    sums->g += g;
+    sums->r += r;
+    sums->y += y;
   }
 }
 
@@ -86,19 +143,13 @@ void CoarseValues(int w, int h, const uint8_t* pixels, int16_t* sig) {
         std::fill(cell, cell + 4, int16_t{0});
         continue;
       }
-      int64_t sB = 0, sG = 0, sR = 0;
-      uint64_t sY = 0;
+      CellSums sums;
       for (int y = rows[cy]; y < rows[cy + 1]; ++y) {
-        const uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * stride;
-        for (int x = columns[cx]; x < columns[cx + 1]; ++x) {
-          const int b = p[3 * x], g = p[3 * x + 1], r = p[3 * x + 2];
-          const int m = std::min(b, std::min(g, r));
-          sB += b - m;
-          sG += g - m;
-          sR += r - m;
-          sY += static_cast<uint64_t>(r + 2 * g + b);
-        }
+        const uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * stride + 3 * columns[cx];
+        AddToCell(p, columns[cx + 1] - columns[cx], &sums);
       }
+      const int64_t sB = sums.b, sG = sums.g, sR = sums.r;
+      const uint64_t sY = static_cast<uint64_t>(sums.y);
       const double v = static_cast<double>(sB - sR) * std::sqrt(1.0 / 2.0);
       const double u = static_cast<double>(sB - 2 * sG + sR) * std::sqrt(1.0 / 6.0);
       const double s = static_cast<double>(sB + sG + sR) * std::sqrt(1.0 / 3.0) /
@@ -117,6 +168,28 @@ void CoarseValues(int w, int h, const uint8_t* pixels, int16_t* sig) {
   }
 }
 
+// Adds the absolute differences of the 2 x 2 neighbourhoods with top-left corners
+// a[0 .. n-1] (b is the row below), in pieces whose sums fit 32-bit lanes.
+GQ_VECTOR_CLONES void RowContrast(const uint8_t* __restrict a, const uint8_t* __restrict b,
+                                  int n, uint64_t* horizontal, uint64_t* vertical,
+                                  uint64_t* anti, uint64_t* diagonal) {
+  constexpr int kPiece = 1 << 20;  // 255 * 2^20 < 2^31
+  for (int done = 0; done < n; done += kPiece) {
+    const int end = std::min(n, done + kPiece);
+    int32_t h = 0, v = 0, an = 0, d = 0;
+    for (int x = done; x < end; ++x) {
+      h += std::abs(a[x + 1] - a[x]);
+      v += std::abs(b[x] - a[x]);
+      an += std::abs(a[x + 1] - b[x]);
+      d += std::abs(a[x] - b[x + 1]);
+    }
+    *horizontal += static_cast<uint64_t>(h);
+    *vertical += static_cast<uint64_t>(v);
+    *anti += static_cast<uint64_t>(an);
+    *diagonal += static_cast<uint64_t>(d);
+  }
+}
+
 // Values 36-51: mean absolute neighbour differences on four halving levels of the
 // grey image. The image is halved in place; a side below 2 pixels stops the content
 // from changing, but the level size still halves.
@@ -130,13 +203,7 @@ void TextureValues(std::vector<uint8_t> grey, int w, int h, int16_t* sig) {
       uint64_t horizontal = 0, vertical = 0, anti = 0, diagonal = 0;
       for (int y = 0; y + 1 < ch; ++y) {
         const uint8_t* a = grey.data() + static_cast<size_t>(y) * cw;
-        const uint8_t* b = a + cw;
-        for (int x = 0; x + 1 < cw; ++x) {
-          horizontal += std::abs(a[x + 1] - a[x]);
-          vertical += std::abs(b[x] - a[x]);
-          anti += std::abs(a[x + 1] - b[x]);
-          diagonal += std::abs(a[x] - b[x + 1]);
-        }
+        RowContrast(a, a + cw, cw - 1, &horizontal, &vertical, &anti, &diagonal);
       }
       // The sums times 32768 pass 32 bits on textured pictures: 64-bit unsigned.
       const uint64_t divisor = 255ull * static_cast<uint64_t>(cw - 1) * (ch - 1) + 1;
@@ -168,66 +235,68 @@ struct LocalColour {
 constexpr LocalColour kLocalColourTable[kLocalColours] = {{92, 28}, {118, 20}, {160, 40},
                                                           {0, 16},  {24, 28},  {64, 28}};
 
-// Widths of the region finder's numbers. Thumbnails (sides up to 256) use the small set:
-// 16-bit region numbers in the grid and 32-bit unsigned sums (the largest, column * value
-// summed over all pixels, stays below 255 * 255 * 65536 < 2^32), so the working set stays
-// in the first-level cache. Anything larger uses the wide set.
+// Widths of the region finder's numbers. Thumbnails (sides up to 253) use the small set:
+// 16-bit slots, cells and pixel indexes (the grid with its border has at most 65,025
+// cells) and 32-bit unsigned sums of mask values (at most 255 * 64,009), so the working
+// set stays in the first-level cache. Anything larger uses the wide set.
 struct SmallWidths {
-  using Index = int16_t;
+  using Index = int16_t;   // slot of a set of regions, -1 for none
+  using Cell = uint16_t;   // place in the bordered grid
+  using Pixel = uint16_t;  // pixel index y * w + x
   using Sum = uint32_t;
-  using Coord = uint16_t;
-  static bool Fits(int w, int h) { return w <= 256 && h <= 256; }
+  static bool Fits(int w, int h) { return w <= 253 && h <= 253; }
 };
 struct WideWidths {
   using Index = int32_t;
+  using Cell = uint32_t;
+  using Pixel = uint32_t;
   using Sum = int64_t;
-  using Coord = int32_t;
 };
 
-// The numbers of one set of merged colour regions. The set lives in a slot; `name` is
+// One set of merged colour regions, kept in the slot of one of its regions. `name` is
 // the region number the set goes by under the rules (the region the others were merged
-// into), `members` how many region numbers point to the slot.
+// into). A slot whose set moved elsewhere has count 0 and names the slot it moved into.
+// The place and the bounding box are not kept while regions grow: they are found from
+// the grid for the best set alone, and the borders a set touches from the grid's edges.
 template <typename Widths>
 struct Region {
   using Sum = typename Widths::Sum;
-  using Coord = typename Widths::Coord;
+  using Cell = typename Widths::Cell;
   int32_t name;
   int32_t count;
-  int32_t mean;  // sum / count, kept current
-  int32_t members;
   Sum sum;
-  Sum sumX;              // sum of column * mask value
-  Sum sumY;              // sum of row * mask value
-  Coord c0, c1, r0, r1;  // bounding box
+  Cell first;       // first grid cell of the set's pixel list
+  int32_t movedTo;  // for a slot of count 0: where its set went
 };
 
-// A pixel with a mask value above 0 in visiting order: its place in the bordered region
-// grid, its coordinates and its mask value.
-template <typename Coord>
-struct Visit {
-  int32_t cell;
-  Coord x;
-  Coord y;
-  uint8_t value;
+// What the local values are made of: the best set's numbers.
+struct BestRegion {
+  int64_t count = 0;
+  int64_t sum = 0;
+  int64_t sumX = 0;  // sum of column * mask value
+  int64_t sumY = 0;  // sum of row * mask value
+  int c0 = 0, c1 = 0, r0 = 0, r1 = 0;  // bounding box
 };
 
 // Region growing on one colour mask, in descending mask value (larger pixel index first
 // among equal values), and the choice of the best region. Buffers are reused between
 // the six colours of one signature.
 //
+// The grid holds for each pixel the slot of the set it belongs to. A merge moves the set
+// with fewer pixels into the slot of the other and rewrites the grid cells of its pixels,
+// found through a list linked through the cells; every pixel is moved at most log2(N)
+// times. So the neighbours' sets are read straight from the grid.
+//
 // The pixels of value 0 come last and in descending index order, that is row by row
 // from the bottom, each row from the right: they are visited by a scan of the mask, and
-// only the others are sorted. The grid keeps the region number each pixel was added to;
-// every region number points straight at the slot of its merged set, and a merge moves
-// the numbers of the set with fewer numbers, so finding a region's set is one lookup.
-// Most pixels see neighbours of one merged set only and take a short path; pixels
-// between several sets follow the rules neighbour by neighbour.
+// only the others are sorted.
 template <typename Widths>
 class RegionFinder {
  public:
   using Index = typename Widths::Index;
+  using Cell = typename Widths::Cell;
+  using Pixel = typename Widths::Pixel;
   using Sum = typename Widths::Sum;
-  using Coord = typename Widths::Coord;
 
   RegionFinder(int w, int h)
       : m_w(w),
@@ -236,79 +305,156 @@ class RegionFinder {
         m_gridWidth(w + 2),
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
+        m_rowOf(static_cast<uint64_t>(0xFFFFFFFFu) / static_cast<uint32_t>(w) + 1),
         m_grid(new Index[m_gridSize]),
-        m_alone(new Index[static_cast<size_t>(w)]),
-        m_gathered(new Visit<Coord>[static_cast<size_t>(w) * h]),
-        m_order(new Visit<Coord>[static_cast<size_t>(w) * h]),
-        m_slot(new Index[static_cast<size_t>(m_maxRegions) + 1]),
-        m_nextMember(new Index[static_cast<size_t>(m_maxRegions)]),
-        m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]) {}
+        m_next(new Cell[m_gridSize]),
+        m_key(new Index[static_cast<size_t>(w) + kKeyPad]),
+        m_gathered(new Pixel[static_cast<size_t>(w) * h]),
+        m_order(new Pixel[static_cast<size_t>(w) * h]),
+        m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]),
+        m_touches(new uint8_t[static_cast<size_t>(m_maxRegions)]) {
+    std::fill(m_key.get(), m_key.get() + kKeyPad, Index{kBlocked});
+  }
 
-  // Returns the slot of the best region, or -1 when no region scores above 0.
-  int Find(const std::vector<uint8_t>& mask) {
+  // Finds the best region of the mask (w * h values, then zeros up to a multiple of 16);
+  // false when no region scores above 0.
+  bool Find(const uint8_t* mask, BestRegion* best) {
     int largest = 0;
-    for (uint8_t v : mask) largest = std::max<int>(largest, v);
+    for (int64_t i = 0; i < m_n; ++i) largest = std::max<int>(largest, mask[i]);
     // Without any mask value every region has sum 0, and a score of 0 never wins.
-    if (largest == 0) return -1;
+    if (largest == 0) return false;
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
-    const size_t valued = SortValued(mask);
+    int end[256];
+    SortValued(mask, end);
     std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
     m_count = 0;
-    m_slot[0] = -1;
-    for (size_t i = 0; i < valued; ++i) {
-      const Visit<Coord>& p = m_order[i];
-      Add<false>(p.cell, p.x, p.y, p.value);
+    int i = 0;
+    for (int v = largest; v > 0; --v) {
+      for (; i < end[v]; ++i) {
+        const int index = m_order[i];
+        Add<false>(index + 2 * RowOf(index) + m_gridWidth + 1, v);
+      }
     }
-    for (int y = m_h - 1; y >= 0; --y) ScanZeroRow(mask.data() + static_cast<size_t>(y) * m_w, y);
-    return Best();
+    for (int y = m_h - 1; y >= 0; --y) ScanZeroRow(mask + static_cast<size_t>(y) * m_w, y);
+    const int slot = Best();
+    if (slot < 0) return false;
+    Describe(slot, mask, best);
+    return true;
   }
-
-  const Region<Widths>& region(int slot) const { return m_regions[slot]; }
 
  private:
-  // Visits the pixels of value 0 of one row, from the right. A pixel whose neighbours
-  // know no region but the one its right neighbour was just added to joins that region
-  // as well: the region's mean can only have fallen since, so it is within reach, and
-  // the pixel adds only to the count and widens the box to the left. Such runs are
-  // counted in registers and written to the region before any other pixel is visited.
-  void ScanZeroRow(const uint8_t* row, int y) {
-    const int rowCell = (y + 1) * m_gridWidth + 1;
-    // The neighbours but the right one do not change while the row is visited: the rows
-    // above and below and the left neighbour are either visited already or wait with no
-    // region. So which region they know is found for the whole row first.
-    FindSoleRegions(rowCell);
-    int name = -1;    // the region the pixel to the right was added to, -1 for none
-    int pending = 0;  // pixels added to it in this run and not yet counted there
-    int left = 0;     // the leftmost of them
-    for (int x = m_w - 1; x >= 0; --x) {
-      if (row[x] != 0) {
-        FlushRun(name, &pending, left);
-        name = -1;
-        continue;
-      }
-      const int cell = rowCell + x;
-      if (name >= 0 && (m_alone[x] == name || m_alone[x] == -1)) {
-        m_grid[cell] = static_cast<Index>(name);
-        ++pending;
-        left = x;
-        continue;
-      }
-      FlushRun(name, &pending, left);
-      name = Add<true>(cell, x, y, 0);
+  // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
+  // a value; end[v] is where the pixels of value v end in m_order. The pixels of value 0
+  // are left out before counting: the long runs of them would make every step wait for
+  // the one before.
+  void SortValued(const uint8_t* mask, int* end) {
+    const int valued = GatherValued(mask);
+    // Counted into two histograms, even and odd entries apart, so that runs of one value
+    // do not make every step wait for the one before.
+    int start[256] = {}, odd[256] = {};
+    int k = 0;
+    for (; k + 1 < valued; k += 2) {
+      ++start[mask[m_gathered[k]]];
+      ++odd[mask[m_gathered[k + 1]]];
     }
-    FlushRun(name, &pending, left);
+    if (k < valued) ++start[mask[m_gathered[k]]];
+    int total = 0;
+    for (int v = 255; v > 0; --v) {
+      const int count = start[v] + odd[v];
+      start[v] = total;
+      total += count;
+      end[v] = total;
+    }
+    for (int k = 0; k < valued; ++k) m_order[start[mask[m_gathered[k]]]++] = m_gathered[k];
   }
 
-  // For each pixel of the row starting at rowCell: the one region number that its
-  // neighbours but the right one know, -1 when they know none, kMixed when they know
-  // several. Written as plain arithmetic over the three rows so that it vectorises.
-  void FindSoleRegions(int rowCell) {
+  // Puts the pixels above 0 into m_gathered in descending index order; returns how many.
+  // The mask is read in blocks of 16 values, past its end up to a multiple of 16, where
+  // it holds zeros.
+  int GatherValued(const uint8_t* mask) {
+    int valued = 0;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Pixel) == 2) {
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i down = _mm_setr_epi16(7, 6, 5, 4, 3, 2, 1, 0);
+      for (int block = static_cast<int>((m_n + 15) / 16) - 1; block >= 0; --block) {
+        const int first = 16 * block;
+        const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + first));
+        unsigned bits = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(values, zero))) & 0xFFFFu;
+        if (bits == 0xFFFFu) {
+          const __m128i high = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(first + 8)), down);
+          const __m128i low = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(first)), down);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(m_gathered.get() + valued), high);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(m_gathered.get() + valued + 8), low);
+          valued += 16;
+          continue;
+        }
+        while (bits != 0) {
+          const int top = 31 - std::countl_zero(bits);
+          m_gathered[valued++] = static_cast<Pixel>(first + top);
+          bits ^= 1u << top;
+        }
+      }
+      return valued;
+    }
+#endif
+    // Without branches.
+    for (int i = static_cast<int>(m_n) - 1; i >= 0; --i) {
+      m_gathered[valued] = static_cast<Pixel>(i);
+      valued += mask[i] != 0;
+    }
+    return valued;
+  }
+
+  // index / w by a multiplication: exact for every index below 2^32 / w.
+  int RowOf(int index) const {
+    if constexpr (sizeof(Pixel) == 2) {
+      return static_cast<int>((static_cast<uint64_t>(index) * m_rowOf) >> 32);
+    } else {
+      return index / m_w;
+    }
+  }
+
+  // Visits the pixels of value 0 of one row, from the right. A pixel whose neighbours
+  // know no set but the one its right neighbour was just added to joins that set as
+  // well: the set's mean can only have fallen since, so it is within reach, and the
+  // pixel adds only to the count and widens the box to the left. Such runs are found
+  // eight pixels at a time and counted into the set at their end.
+  void ScanZeroRow(const uint8_t* row, int y) {
+    if (std::memchr(row, 0, static_cast<size_t>(m_w)) == nullptr) return;
+    const int rowCell = (y + 1) * m_gridWidth + 1;
+    Index* key = m_key.get() + kKeyPad;
+    FindRowKeys(row, rowCell, key);
+    int x = m_w - 1;
+    while (x >= 0) {
+      if (key[x] == kBlocked) {
+        --x;
+        continue;
+      }
+      const int start = rowCell + x;
+      const int slot = StartZeroRun(start, key[x]);
+      --x;
+      if (slot < 0) continue;
+      const int run = ExtendRun(key, rowCell, x, static_cast<Index>(slot));
+      if (run == 0) continue;
+      x -= run;
+      Region<Widths>& region = m_regions[slot];
+      region.count += run;
+      region.first = static_cast<Cell>(start - run);
+    }
+  }
+
+  // The key of each pixel of the row starting at rowCell: kBlocked for a pixel above 0,
+  // else the one set its neighbours but the right one belong to, -1 when none, kMixed
+  // when several. The neighbours but the right one keep their sets while the row is
+  // visited but for merges (see Live): the rows above and below and the left neighbour
+  // are either visited already or wait with no set. Plain arithmetic so it vectorises.
+  GQ_VECTOR_CLONES void FindRowKeys(const uint8_t* row, int rowCell, Index* out) {
     using Unsigned = std::make_unsigned_t<Index>;  // -1 becomes the largest value
     const Index* up = m_grid.get() + rowCell - m_gridWidth;
     const Index* mid = m_grid.get() + rowCell;
     const Index* down = m_grid.get() + rowCell + m_gridWidth;
-    Index* out = m_alone.get();
     for (int x = 0; x < m_w; ++x) {
       const Index largest =
           std::max(std::max(std::max(up[x - 1], up[x]), std::max(up[x + 1], mid[x - 1])),
@@ -317,44 +463,65 @@ class RegionFinder {
       const Unsigned smallest = std::min(
           std::min(std::min(u(up[x - 1]), u(up[x])), std::min(u(up[x + 1]), u(mid[x - 1]))),
           std::min(std::min(u(down[x - 1]), u(down[x])), u(down[x + 1])));
-      out[x] = largest < 0 || u(largest) == smallest ? largest : static_cast<Index>(kMixed);
+      const Index sole = largest < 0 || u(largest) == smallest ? largest : Index{kMixed};
+      out[x] = row[x] != 0 ? Index{kBlocked} : sole;
     }
   }
 
-  void FlushRun(int name, int* pending, int left) {
-    if (*pending == 0) return;
-    Region<Widths>& region = m_regions[SlotOf(name)];
-    region.count += *pending;
-    region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(left));
-    if (region.mean != 0)
-      region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
-    *pending = 0;
+  // The slot a set now lives in, for a slot read before merges moved it (-1 stays -1).
+  int Live(int slot) const {
+    while (slot >= 0 && m_regions[slot].count == 0) slot = m_regions[slot].movedTo;
+    return slot;
   }
 
-  // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
-  // a value. Returns how many there are. The pixels of value 0 are left out before
-  // counting: the long runs of them would make every step wait for the one before.
-  size_t SortValued(const std::vector<uint8_t>& mask) {
-    // The pixels above 0 in descending index order, gathered without branches.
-    size_t valued = 0;
-    for (int y = m_h - 1; y >= 0; --y) {
-      const uint8_t* row = mask.data() + static_cast<size_t>(y) * m_w;
-      for (int x = m_w - 1; x >= 0; --x) {
-        m_gathered[valued] = Visit<Coord>{(y + 1) * m_gridWidth + x + 1, static_cast<Coord>(x),
-                                          static_cast<Coord>(y), row[x]};
-        valued += row[x] != 0;
+  // Visits the first pixel of value 0 of a run, whose key is `key`. Without several sets
+  // around it, the set of its right neighbour or of its key is the candidate.
+  int StartZeroRun(int cell, int key) {
+    if (key == kMixed) return Add<true>(cell, 0);
+    const int a = Live(key), b = m_grid[cell + 1];
+    if (a >= 0 && b >= 0 && a != b) return Add<true>(cell, 0);
+    return Place<true>(std::max(a, b), cell, 0);
+  }
+
+  // How many pixels from x leftwards continue the run of the set in `slot`: their keys
+  // are `slot` or -1. Their grid cells are set to `slot` and linked into a list that
+  // ends at the run's first pixel (x + 1).
+  int ExtendRun(const Index* key, int rowCell, int x, Index slot) {
+    Index* grid = m_grid.get() + rowCell;
+    Cell* next = m_next.get() + rowCell;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Index) == 2) {
+      const __m128i wanted = _mm_set1_epi16(slot), none = _mm_set1_epi16(-1);
+      const __m128i lanes = _mm_setr_epi16(1, 2, 3, 4, 5, 6, 7, 8);
+      int run = 0;
+      for (;;) {
+        // Lanes x - run - 7 ... x - run; the padding left of the row is kBlocked.
+        const int low = x - run - 7;
+        const __m128i keys = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key + low));
+        const unsigned ok = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi16(keys, wanted), _mm_cmpeq_epi16(keys, none))));
+        if (ok == 0xFFFFu) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(grid + low), wanted);
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(next + low),
+                           _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(rowCell + low)), lanes));
+          run += 8;
+          continue;
+        }
+        const int more = __builtin_clz(~ok << 16) / 2;  // passing lanes from the top
+        for (int i = 0; i < more; ++i) {
+          grid[x - run - i] = slot;
+          next[x - run - i] = static_cast<Cell>(rowCell + x - run - i + 1);
+        }
+        return run + more;
       }
     }
-    int start[256] = {};
-    for (size_t i = 0; i < valued; ++i) ++start[m_gathered[i].value];
-    int total = 0;
-    for (int v = 255; v > 0; --v) {
-      const int count = start[v];
-      start[v] = total;
-      total += count;
+#endif
+    int run = 0;
+    for (; x - run >= 0 && (key[x - run] == slot || key[x - run] == -1); ++run) {
+      grid[x - run] = slot;
+      next[x - run] = static_cast<Cell>(rowCell + x - run + 1);
     }
-    for (size_t i = 0; i < valued; ++i) m_order[start[m_gathered[i].value]++] = m_gathered[i];
-    return valued;
+    return run;
   }
 
   // Merges the set in slot `from` into the set in slot `into`: the result carries the
@@ -362,54 +529,49 @@ class RegionFinder {
   int Merge(int from, int into) {
     const int name = m_regions[into].name;
     int keep = into, move = from;
-    if (m_regions[from].members > m_regions[into].members) std::swap(keep, move);
+    if (m_regions[from].count > m_regions[into].count) std::swap(keep, move);
     Region<Widths>& a = m_regions[move];
     Region<Widths>& b = m_regions[keep];
     b.count += a.count;
     b.sum += a.sum;
-    b.sumX += a.sumX;
-    b.sumY += a.sumY;
-    b.mean = static_cast<int32_t>(b.sum / static_cast<Sum>(b.count));
-    b.c0 = std::min(b.c0, a.c0);
-    b.c1 = std::max(b.c1, a.c1);
-    b.r0 = std::min(b.r0, a.r0);
-    b.r1 = std::max(b.r1, a.r1);
     b.name = name;
-    // The moved slot's region numbers form a list starting at its own number.
-    int id = move, last = move;
-    for (; id >= 0; id = m_nextMember[id]) {
-      m_slot[id + 1] = static_cast<Index>(keep);
-      last = id;
+    Cell last = a.first;
+    for (Cell cell = a.first; cell != 0; cell = m_next[cell]) {
+      m_grid[cell] = static_cast<Index>(keep);
+      last = cell;
     }
-    m_nextMember[last] = m_nextMember[keep];
-    m_nextMember[keep] = static_cast<Index>(move);
-    b.members += a.members;
-    a.members = 0;
+    m_next[last] = b.first;
+    b.first = a.first;
+    a.count = 0;
+    a.movedTo = keep;
     return keep;
   }
 
-  // The candidate slot of a pixel whose neighbours lie in more than one merged set: the
-  // rules applied to the neighbours in order.
-  int Choose(const int* neighbours, int v) {
+  // The candidate slot of a pixel whose neighbours lie in more than one set: the rules
+  // applied to the neighbours in order. The grid is read afresh for each neighbour, as a
+  // merge may have moved its set.
+  int Choose(int cell, int v) {
+    const int above = -m_gridWidth, below = m_gridWidth;
+    const int offsets[8] = {above - 1, above, above + 1, -1, 1, below - 1, below, below + 1};
     int r = -1;
     for (int k = 0; k < 8; ++k) {
-      if (neighbours[k] < 0) continue;
-      const int s = SlotOf(neighbours[k]);
-      // A neighbour of the current candidate changes nothing.
-      if (s == r) continue;
+      const int s = m_grid[cell + offsets[k]];
+      // A neighbour in the current candidate changes nothing.
+      if (s < 0 || s == r) continue;
       if (r < 0) {
         r = s;
         continue;
       }
       const Region<Widths>& rs = m_regions[s];
       const Region<Widths>& rr = m_regions[r];
-      if (std::abs(rr.mean - rs.mean) <= m_joinMean) {
+      const int meanS = Mean(rs), meanR = Mean(rr);
+      if (std::abs(meanR - meanS) <= m_joinMean) {
         r = Merge(r, s);
         continue;
       }
       // s becomes the candidate when its mean is closer to the value, or else when its
       // sum is larger.
-      const bool closer = std::abs(v - rs.mean) < std::abs(v - rr.mean);
+      const bool closer = std::abs(v - meanS) < std::abs(v - meanR);
       r = closer || rs.sum > rr.sum ? s : r;
     }
     return r;
@@ -427,7 +589,9 @@ class RegionFinder {
                     std::min(std::min(u(4), u(5)), std::min(u(6), u(7))));
   }
 
-  int SlotOf(int id) const { return m_slot[id + 1]; }
+  static int Mean(const Region<Widths>& g) {
+    return static_cast<int>(g.sum / static_cast<Sum>(g.count));
+  }
 
   // |v - sum / count| <= limit, without waiting for a division.
   static bool Near(const Region<Widths>& g, int v, int limit) {
@@ -435,110 +599,160 @@ class RegionFinder {
     return (v - limit) * count <= sum && sum < (v + limit + 1) * count;
   }
 
-  // Visits one pixel; kZero for the pixels of value 0, whose joins change only the
-  // count and the bounding box, and after which a mean of 0 stays 0. Returns the region
-  // number the pixel was added to, or -1 for none.
+  // Visits one pixel; kZero for the pixels of value 0. Returns the slot of the set the
+  // pixel was added to, or -1 for none.
   template <bool kZero>
-  int Add(int cell, int x, int y, int v) {
+  int Add(int cell, int v) {
     const Index* g = m_grid.get() + cell;
     const int above = -m_gridWidth, below = m_gridWidth;
-    const int neighbours[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
-                               g[1],         g[below - 1], g[below],     g[below + 1]};
-    int sets[8];
-    for (int k = 0; k < 8; ++k) sets[k] = SlotOf(neighbours[k]);
+    const int sets[8] = {g[above - 1], g[above],     g[above + 1], g[-1],
+                         g[1],         g[below - 1], g[below],     g[below + 1]};
     // The largest slot and the smallest present one (-1 turns into the largest unsigned
-    // value) tell whether the neighbours know none, one or several merged sets.
-    const int largest = Largest(sets);
-    if (largest >= 0) {
-      const int r =
-          static_cast<unsigned>(largest) == SmallestPresent(sets) ? largest : Choose(neighbours, v);
+    // value) tell whether the neighbours belong to none, one or several sets.
+    int r = Largest(sets);
+    if (r >= 0 && static_cast<unsigned>(r) != SmallestPresent(sets)) r = Choose(cell, v);
+    return Place<kZero>(r, cell, v);
+  }
+
+  // Adds the pixel to the set in slot r (-1 for none) when its value is near enough,
+  // else starts a region from it while there is room. Returns the slot the pixel was
+  // added to, or -1 for none.
+  template <bool kZero>
+  int Place(int r, int cell, int v) {
+    if (r >= 0) {
       Region<Widths>& region = m_regions[r];
       if (Near(region, v, m_joinPixel)) {
         ++region.count;
-        if constexpr (!kZero) {
-          region.sum += static_cast<Sum>(v);
-          region.sumX += static_cast<Sum>(x) * static_cast<Sum>(v);
-          region.sumY += static_cast<Sum>(y) * static_cast<Sum>(v);
-        }
-        if (!kZero || region.mean != 0)
-          region.mean = static_cast<int32_t>(region.sum / static_cast<Sum>(region.count));
-        region.c0 = std::min<Coord>(region.c0, static_cast<Coord>(x));
-        region.c1 = std::max<Coord>(region.c1, static_cast<Coord>(x));
-        region.r0 = std::min<Coord>(region.r0, static_cast<Coord>(y));
-        region.r1 = std::max<Coord>(region.r1, static_cast<Coord>(y));
-        m_grid[cell] = static_cast<Index>(region.name);
-        return region.name;
+        if constexpr (!kZero) region.sum += static_cast<Sum>(v);
+        m_next[cell] = region.first;
+        region.first = static_cast<Cell>(cell);
+        m_grid[cell] = static_cast<Index>(r);
+        return r;
       }
     }
     if (m_count < m_maxRegions) {
       const int id = m_count++;
-      const Sum value = static_cast<Sum>(v);
-      m_regions[id] = Region<Widths>{id,
-                                     1,
-                                     v,
-                                     1,
-                                     value,
-                                     static_cast<Sum>(x) * value,
-                                     static_cast<Sum>(y) * value,
-                                     static_cast<Coord>(x),
-                                     static_cast<Coord>(x),
-                                     static_cast<Coord>(y),
-                                     static_cast<Coord>(y)};
-      m_slot[id + 1] = static_cast<Index>(id);
-      m_nextMember[id] = -1;
+      m_regions[id] = Region<Widths>{id, 1, static_cast<Sum>(v), static_cast<Cell>(cell), -1};
+      m_next[cell] = 0;
       m_grid[cell] = static_cast<Index>(id);
       return id;
     }
     return -1;
   }
 
-  // Scans the regions from the last created to the first; a region that was merged
-  // away no longer names its slot.
-  int Best() const {
+  // The best set: the highest score, and among equal scores the set with the largest
+  // name (regions are scanned from the last created to the first and only a strictly
+  // greater score replaces the best). A score of 0 never wins.
+  int Best() {
     static constexpr int64_t kSmallFactor[5] = {0, 1, 2, 4, 6};
-    int best = -1;
+    FindTouches();
+    int best = -1, bestName = -1;
     int64_t bestScore = 0;
-    for (int id = m_count - 1; id >= 0; --id) {
-      const int slot = SlotOf(id);
+    for (int slot = 0; slot < m_count; ++slot) {
       const Region<Widths>& g = m_regions[slot];
-      if (g.name != id) continue;
-      int64_t score = g.mean;
+      if (g.count == 0) continue;
+      int64_t score = Mean(g);
       if (g.count <= 4) score = (score * kSmallFactor[g.count]) >> 3;
       if (g.count > m_n / 2) {
         score >>= 5;
       } else if (g.count > m_n / 4) {
         score >>= 3;
       }
-      if (g.c0 == 0) score >>= 1;
-      if (g.r0 == 0) score >>= 1;
-      if (g.c1 == m_w - 1) score >>= 1;
-      if (g.r1 == m_h - 1) score >>= 1;
-      if (score > bestScore) {
+      score >>= std::popcount(m_touches[slot]);  // halved for each border touched
+      if (score > bestScore || (score == bestScore && score > 0 && g.name > bestName)) {
         bestScore = score;
+        bestName = g.name;
         best = slot;
       }
     }
     return best;
   }
 
+  // Which borders each set touches: a bit each for the first row, the last row, the first
+  // column and the last column. A one-pixel-wide picture touches both side borders.
+  void FindTouches() {
+    std::fill(m_touches.get(), m_touches.get() + m_count, uint8_t{0});
+    const Index* top = m_grid.get() + m_gridWidth + 1;
+    const Index* bottom = top + static_cast<ptrdiff_t>(m_h - 1) * m_gridWidth;
+    for (int x = 0; x < m_w; ++x) {
+      if (top[x] >= 0) m_touches[top[x]] |= 1;
+      if (bottom[x] >= 0) m_touches[bottom[x]] |= 2;
+    }
+    for (int y = 0; y < m_h; ++y) {
+      const Index* row = top + static_cast<ptrdiff_t>(y) * m_gridWidth;
+      if (row[0] >= 0) m_touches[row[0]] |= 4;
+      if (row[m_w - 1] >= 0) m_touches[row[m_w - 1]] |= 8;
+    }
+  }
+
+  // The place and the bounding box of the set in `slot`, from the grid cells that hold it.
+  void Describe(int slot, const uint8_t* mask, BestRegion* out) const {
+    const Region<Widths>& g = m_regions[slot];
+    BestRegion d;
+    d.count = g.count;
+    d.sum = static_cast<int64_t>(g.sum);
+    d.c0 = m_w;
+    d.r0 = m_h;
+    d.c1 = d.r1 = -1;
+    for (int y = 0; y < m_h; ++y) {
+      const Index* row = m_grid.get() + (y + 1) * m_gridWidth + 1;
+      const uint8_t* values = mask + static_cast<ptrdiff_t>(y) * m_w;
+      ForEachCellOf(row, static_cast<Index>(slot), [&](int x) {
+        d.sumX += static_cast<int64_t>(x) * values[x];
+        d.sumY += static_cast<int64_t>(y) * values[x];
+        d.c0 = std::min(d.c0, x);
+        d.c1 = std::max(d.c1, x);
+        d.r0 = std::min(d.r0, y);
+        d.r1 = std::max(d.r1, y);
+      });
+    }
+    *out = d;
+  }
+
+  // Calls visit(x) for each column x of the row whose cell holds `slot`, eight cells at a
+  // time.
+  template <typename Visit>
+  void ForEachCellOf(const Index* row, Index slot, Visit visit) const {
+    int x = 0;
+#if defined(__SSE2__)
+    if constexpr (sizeof(Index) == 2) {
+      const __m128i wanted = _mm_set1_epi16(slot);
+      for (; x + 8 <= m_w; x += 8) {
+        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+        // Two bits a lane.
+        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(cells, wanted)));
+        while (hits != 0) {
+          const int bit = std::countr_zero(hits);
+          visit(x + bit / 2);
+          hits &= ~(3u << bit);
+        }
+      }
+    }
+#endif
+    for (; x < m_w; ++x)
+      if (row[x] == slot) visit(x);
+  }
+
   static constexpr int kMixed = -2;
+  static constexpr int kBlocked = -3;  // key of a pixel above 0
+  static constexpr int kKeyPad = 8;    // kBlocked keys left of the row
 
   const int m_w, m_h;
   const int64_t m_n;
-  const int m_gridWidth;  // the region grid has a border of -1 around the picture
+  const int m_gridWidth;  // the grid has a border of -1 around the picture
   const int m_maxRegions;
   int m_joinMean = 0;   // Tm: regions whose means differ by at most this merge
   int m_joinPixel = 0;  // Tj: a pixel joins a region whose mean is at most this far
-  // The buffers are left unset when allocated: every entry is written before it is read.
   const size_t m_gridSize;
-  std::unique_ptr<Index[]> m_grid;             // region number a pixel was added to, -1 for none
-  std::unique_ptr<Index[]> m_alone;            // per column of the row: SoleRegion of its pixel
-  std::unique_ptr<Visit<Coord>[]> m_gathered;  // pixels above 0 in index order, descending
-  std::unique_ptr<Visit<Coord>[]> m_order;     // pixels above 0 in visiting order
-  // By region number + 1: the slot of the number's merged set; -1 for number -1 (none).
-  std::unique_ptr<Index[]> m_slot;
-  std::unique_ptr<Index[]> m_nextMember;        // the next region number in the same slot, or -1
-  std::unique_ptr<Region<Widths>[]> m_regions;  // by slot
+  const uint64_t m_rowOf;  // 2^32 / w rounded up, for RowOf
+  // The buffers are left unset when allocated: every entry is written before it is read.
+  std::unique_ptr<Index[]> m_grid;      // slot of the set of each pixel, -1 for none
+  std::unique_ptr<Cell[]> m_next;       // the next pixel of the same set, 0 for the last
+  std::unique_ptr<Index[]> m_key;       // per column of the row being visited: FindRowKeys
+  std::unique_ptr<Pixel[]> m_gathered;  // pixels above 0 in index order, descending
+  std::unique_ptr<Pixel[]> m_order;     // pixels above 0 in visiting order
+  std::unique_ptr<Region<Widths>[]> m_regions;  // by slot; slot = region number at creation
+  std::unique_ptr<uint8_t[]> m_touches;         // by slot: FindTouches
   int m_count = 0;                              // region numbers given out so far
 };
 
@@ -546,7 +760,7 @@ class RegionFinder {
 // centre, d measured around the hue circle. The width is a constant of each colour, so
 // the division compiles to a multiplication.
 template <int kWidth>
-void ColourMask(const Channels& c, int centre, std::vector<uint8_t>* mask) {
+GQ_VECTOR_CLONES void ColourMask(const Channels& c, int centre, std::vector<uint8_t>* mask) {
   const size_t n = c.hue.size();
   const uint8_t* __restrict hue = c.hue.data();
   const uint8_t* __restrict chroma = c.chroma.data();
@@ -566,7 +780,8 @@ template <typename Widths>
 void LocalValuesWith(const Channels& c, int16_t* sig) {
   const int w = c.width, h = c.height;
   const size_t n = c.hue.size();
-  std::vector<uint8_t> mask(n);
+  // Zeros behind the values up to a multiple of 16: the finder reads whole blocks.
+  std::vector<uint8_t> mask((n + 15) / 16 * 16);
   RegionFinder<Widths> finder(w, h);
   for (int colour = 0; colour < kLocalColours; ++colour) {
     const LocalColour& lc = kLocalColourTable[colour];
@@ -585,12 +800,11 @@ void LocalValuesWith(const Channels& c, int16_t* sig) {
         break;
     }
     int16_t* out = sig + kSigLocal + kLocalValuesPerColour * colour;
-    const int best = finder.Find(mask);
-    if (best < 0) {
+    BestRegion g;
+    if (!finder.Find(mask.data(), &g)) {
       std::fill(out, out + kLocalValuesPerColour, int16_t{0});
       continue;
     }
-    const Region<Widths>& g = finder.region(best);
     const double sum = static_cast<double>(g.sum);
     const double a = static_cast<double>(g.c1 - g.c0 + 1) / w;
     const double b = static_cast<double>(g.r1 - g.r0 + 1) / h;
@@ -614,13 +828,28 @@ void LocalValues(const Channels& c, int16_t* sig) {
 // Values 82-99: window sums over the hue, chroma and white-level histograms.
 void GlobalValues(const Channels& c, int16_t* sig) {
   const uint64_t n = c.hue.size();
+  // Counted into two copies of each histogram, even and odd pixels apart, so that runs
+  // of one bin do not make every step wait for the one before.
   uint64_t hue[256] = {}, chroma[256] = {}, white[256] = {};
-  for (size_t i = 0; i < n; ++i) {
+  uint64_t hue2[256] = {}, chroma2[256] = {}, white2[256] = {};
+  size_t i = 0;
+  for (; i + 1 < n; i += 2) {
+    hue[c.hue[i]] += c.chroma[i];
+    ++chroma[c.chroma[i]];
+    ++white[c.white[i]];
+    hue2[c.hue[i + 1]] += c.chroma[i + 1];
+    ++chroma2[c.chroma[i + 1]];
+    ++white2[c.white[i + 1]];
+  }
+  if (i < n) {
     hue[c.hue[i]] += c.chroma[i];
     ++chroma[c.chroma[i]];
     ++white[c.white[i]];
   }
   for (int i = 0; i < 256; ++i) {
+    hue[i] += hue2[i];
+    chroma[i] += chroma2[i];
+    white[i] += white2[i];
     hue[i] = hue[i] * 512 / n;
     chroma[i] = chroma[i] * 32768 / (n + 1);
     white[i] = white[i] * 32768 / (n + 1);
@@ -657,8 +886,23 @@ int16_t SizeValue(int side) {
 
 }  // namespace
 
+void ConvertColours(const uint8_t* bgr, int count, uint8_t* hue, uint8_t* chroma,
+                    uint8_t* white) {
+  int32_t num[kColourChunk], den[kColourChunk], f[kColourChunk];
+  uint8_t which[kColourChunk];
+  for (int done = 0; done < count; done += kColourChunk) {
+    const int n = std::min(kColourChunk, count - done);
+    OrderChannels(bgr + 3 * done, n, num, den, which, chroma + done, white + done);
+    Quotients(num, den, n, f);
+    HueCodes(which, f, n, hue + done);
+  }
+}
+
 PixelColour ConvertColour(uint8_t blue, uint8_t green, uint8_t red) {
-  return ColourOf(blue, green, red);
+  const uint8_t bgr[3] = {blue, green, red};
+  PixelColour c;
+  ConvertColours(bgr, 1, &c.hue, &c.chroma, &c.white);
+  return c;
 }
 
 bool ComputeSignature(int thumbWidth, int thumbHeight, const uint8_t* pixels, int pictureWidth,

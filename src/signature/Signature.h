@@ -48,6 +48,10 @@ struct PixelColour {
 };
 PixelColour ConvertColour(uint8_t blue, uint8_t green, uint8_t red);
 
+// The same for `count` packed BGR pixels at once, into three arrays of `count` bytes.
+void ConvertColours(const uint8_t* bgr, int count, uint8_t* hue, uint8_t* chroma,
+                    uint8_t* white);
+
 // Writes values 0-102 of signature from a packed BGR thumbnail of thumbWidth x
 // thumbHeight pixels and the full picture's size; value 103 is left as it is. The
 // loader only passes thumbnails of at least 3 x 3 pixels; smaller ones still give a
