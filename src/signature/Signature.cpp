@@ -309,14 +309,14 @@ class RegionFinder {
         m_grid(new Index[m_gridSize]),
         m_next(new Cell[m_gridSize]),
         m_key(new Index[static_cast<size_t>(w) + kKeyPad]),
-        m_gathered(new Pixel[static_cast<size_t>(w) * h]),
-        m_order(new Pixel[static_cast<size_t>(w) * h]),
+        m_nextSameValue(new Pixel[static_cast<size_t>(w) * h]),
         m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]),
         m_touches(new uint8_t[static_cast<size_t>(m_maxRegions)]) {
     std::fill(m_key.get(), m_key.get() + kKeyPad, Index{kBlocked});
   }
 
-  // Finds the best region of the mask (w * h values, then zeros up to a multiple of 16);
+  // Finds the best region of the mask (w * h values, then at least 16 zeros up to a
+  // multiple of 16);
   // false when no region scores above 0.
   bool Find(const uint8_t* mask, BestRegion* best) {
     int largest = 0;
@@ -325,16 +325,15 @@ class RegionFinder {
     if (largest == 0) return false;
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
-    int end[256];
-    SortValued(mask, end);
+    Pixel lower[256], upper[256];
+    LinkByValue(mask, lower, upper);
     std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
     m_count = 0;
-    int i = 0;
     for (int v = largest; v > 0; --v) {
-      for (; i < end[v]; ++i) {
-        const int index = m_order[i];
-        Add<false>(index + 2 * RowOf(index) + m_gridWidth + 1, v);
-      }
+      for (Pixel p = lower[v]; p != kEnd; p = m_nextSameValue[p])
+        Add<false>(p + 2 * RowOf(p) + m_gridWidth + 1, v);
+      for (Pixel p = upper[v]; p != kEnd; p = m_nextSameValue[p])
+        Add<false>(p + 2 * RowOf(p) + m_gridWidth + 1, v);
     }
     for (int y = m_h - 1; y >= 0; --y) ScanZeroRow(mask + static_cast<size_t>(y) * m_w, y);
     const int slot = Best();
@@ -344,67 +343,42 @@ class RegionFinder {
   }
 
  private:
-  // Counting sort of the pixels above 0: values 255 down to 1, larger index first within
-  // a value; end[v] is where the pixels of value v end in m_order. The pixels of value 0
-  // are left out before counting: the long runs of them would make every step wait for
-  // the one before.
-  void SortValued(const uint8_t* mask, int* end) {
-    const int valued = GatherValued(mask);
-    // Counted into two histograms, even and odd entries apart, so that runs of one value
-    // do not make every step wait for the one before.
-    int start[256] = {}, odd[256] = {};
-    int k = 0;
-    for (; k + 1 < valued; k += 2) {
-      ++start[mask[m_gathered[k]]];
-      ++odd[mask[m_gathered[k + 1]]];
+  // Links the pixels above 0 into lists by value, in descending index order: the pixels
+  // of the lower half of the picture (the larger indexes) from lower[v], the upper half's
+  // from upper[v]; m_nextSameValue[p] is the pixel after p, kEnd after the last. The two halves
+  // are linked side by side, so that a run of one value does not make every step wait
+  // for the one before. The mask is read in blocks of 16 values.
+  void LinkByValue(const uint8_t* mask, Pixel* lower, Pixel* upper) {
+    std::fill(lower, lower + 256, kEnd);
+    std::fill(upper, upper + 256, kEnd);
+    const int blocks = static_cast<int>((m_n + 15) / 16);
+    const int middle = blocks / 2;
+    auto link = [&](int block, Pixel* head) {
+      const int first = 16 * block;
+      for (unsigned bits = NonZero16(mask + first); bits != 0; bits &= bits - 1) {
+        const int p = first + std::countr_zero(bits);
+        Pixel& h = head[mask[p]];
+        m_nextSameValue[p] = h;
+        h = static_cast<Pixel>(p);
+      }
+    };
+    for (int k = 0; k < blocks - middle; ++k) {
+      if (k < middle) link(k, upper);
+      link(middle + k, lower);
     }
-    if (k < valued) ++start[mask[m_gathered[k]]];
-    int total = 0;
-    for (int v = 255; v > 0; --v) {
-      const int count = start[v] + odd[v];
-      start[v] = total;
-      total += count;
-      end[v] = total;
-    }
-    for (int k = 0; k < valued; ++k) m_order[start[mask[m_gathered[k]]]++] = m_gathered[k];
   }
 
-  // Puts the pixels above 0 into m_gathered in descending index order; returns how many.
-  // The mask is read in blocks of 16 values, past its end up to a multiple of 16, where
-  // it holds zeros.
-  int GatherValued(const uint8_t* mask) {
-    int valued = 0;
+  // Bit k set when mask[k] is above 0, k < 16.
+  static unsigned NonZero16(const uint8_t* mask) {
 #if defined(__SSE2__)
-    if constexpr (sizeof(Pixel) == 2) {
-      const __m128i zero = _mm_setzero_si128();
-      const __m128i down = _mm_setr_epi16(7, 6, 5, 4, 3, 2, 1, 0);
-      for (int block = static_cast<int>((m_n + 15) / 16) - 1; block >= 0; --block) {
-        const int first = 16 * block;
-        const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + first));
-        unsigned bits = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(values, zero))) & 0xFFFFu;
-        if (bits == 0xFFFFu) {
-          const __m128i high = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(first + 8)), down);
-          const __m128i low = _mm_add_epi16(_mm_set1_epi16(static_cast<int16_t>(first)), down);
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(m_gathered.get() + valued), high);
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(m_gathered.get() + valued + 8), low);
-          valued += 16;
-          continue;
-        }
-        while (bits != 0) {
-          const int top = 31 - std::countl_zero(bits);
-          m_gathered[valued++] = static_cast<Pixel>(first + top);
-          bits ^= 1u << top;
-        }
-      }
-      return valued;
-    }
+    const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(values, _mm_setzero_si128()))) &
+           0xFFFFu;
+#else
+    unsigned bits = 0;
+    for (int k = 0; k < 16; ++k) bits |= static_cast<unsigned>(mask[k] != 0) << k;
+    return bits;
 #endif
-    // Without branches.
-    for (int i = static_cast<int>(m_n) - 1; i >= 0; --i) {
-      m_gathered[valued] = static_cast<Pixel>(i);
-      valued += mask[i] != 0;
-    }
-    return valued;
   }
 
   // index / w by a multiplication: exact for every index below 2^32 / w.
@@ -553,26 +527,29 @@ class RegionFinder {
   int Choose(int cell, int v) {
     const int above = -m_gridWidth, below = m_gridWidth;
     const int offsets[8] = {above - 1, above, above + 1, -1, 1, below - 1, below, below + 1};
-    int r = -1;
+    int r = -1, meanR = 0;
     for (int k = 0; k < 8; ++k) {
       const int s = m_grid[cell + offsets[k]];
       // A neighbour in the current candidate changes nothing.
       if (s < 0 || s == r) continue;
+      const int meanS = Mean(m_regions[s]);
       if (r < 0) {
         r = s;
+        meanR = meanS;
         continue;
       }
-      const Region<Widths>& rs = m_regions[s];
-      const Region<Widths>& rr = m_regions[r];
-      const int meanS = Mean(rs), meanR = Mean(rr);
       if (std::abs(meanR - meanS) <= m_joinMean) {
         r = Merge(r, s);
+        meanR = Mean(m_regions[r]);
         continue;
       }
       // s becomes the candidate when its mean is closer to the value, or else when its
       // sum is larger.
       const bool closer = std::abs(v - meanS) < std::abs(v - meanR);
-      r = closer || rs.sum > rr.sum ? s : r;
+      if (closer || m_regions[s].sum > m_regions[r].sum) {
+        r = s;
+        meanR = meanS;
+      }
     }
     return r;
   }
@@ -594,8 +571,10 @@ class RegionFinder {
   }
 
   // |v - sum / count| <= limit, without waiting for a division.
+  // The small set's products stay below 511 * 64,009 < 2^31.
   static bool Near(const Region<Widths>& g, int v, int limit) {
-    const int64_t count = g.count, sum = static_cast<int64_t>(g.sum);
+    using Wide = std::conditional_t<sizeof(Sum) == 4, int32_t, int64_t>;
+    const Wide count = g.count, sum = static_cast<Wide>(g.sum);
     return (v - limit) * count <= sum && sum < (v + limit + 1) * count;
   }
 
@@ -697,43 +676,67 @@ class RegionFinder {
     for (int y = 0; y < m_h; ++y) {
       const Index* row = m_grid.get() + (y + 1) * m_gridWidth + 1;
       const uint8_t* values = mask + static_cast<ptrdiff_t>(y) * m_w;
-      ForEachCellOf(row, static_cast<Index>(slot), [&](int x) {
-        d.sumX += static_cast<int64_t>(x) * values[x];
-        d.sumY += static_cast<int64_t>(y) * values[x];
-        d.c0 = std::min(d.c0, x);
-        d.c1 = std::max(d.c1, x);
-        d.r0 = std::min(d.r0, y);
-        d.r1 = std::max(d.r1, y);
-      });
+      int64_t rowSum = 0, rowSumX = 0;
+      int first = m_w, last = -1;
+      DescribeRow(row, values, static_cast<Index>(slot), &rowSum, &rowSumX, &first, &last);
+      if (last < 0) continue;
+      d.sumX += rowSumX;
+      d.sumY += static_cast<int64_t>(y) * rowSum;
+      d.c0 = std::min(d.c0, first);
+      d.c1 = std::max(d.c1, last);
+      d.r0 = std::min(d.r0, y);
+      d.r1 = y;
     }
     *out = d;
   }
 
-  // Calls visit(x) for each column x of the row whose cell holds `slot`, eight cells at a
-  // time.
-  template <typename Visit>
-  void ForEachCellOf(const Index* row, Index slot, Visit visit) const {
+  // Over the cells of one row that hold `slot`: the sum of their mask values and of column
+  // times value, and the first and last such column. The small set takes eight cells at a
+  // time, reading up to seven values past the row (the mask has zeros behind its end).
+  void DescribeRow(const Index* row, const uint8_t* values, Index slot, int64_t* sum,
+                   int64_t* sumX, int* first, int* last) const {
     int x = 0;
 #if defined(__SSE2__)
     if constexpr (sizeof(Index) == 2) {
-      const __m128i wanted = _mm_set1_epi16(slot);
-      for (; x + 8 <= m_w; x += 8) {
+      const __m128i wanted = _mm_set1_epi16(slot), zero = _mm_setzero_si128();
+      const __m128i lanes = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), ones = _mm_set1_epi16(1);
+      __m128i sums = zero, sumsX = zero;  // 32-bit lanes: at most 253 * 255 * 253 a row
+      for (; x < m_w; x += 8) {
         const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
-        // Two bits a lane.
-        unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(cells, wanted)));
-        while (hits != 0) {
-          const int bit = std::countr_zero(hits);
-          visit(x + bit / 2);
-          hits &= ~(3u << bit);
-        }
+        const __m128i inRow = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<int16_t>(m_w - x)), lanes);
+        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi16(cells, wanted), inRow);
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (bits == 0) continue;
+        const __m128i v = _mm_and_si128(
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + x)), zero),
+            hit);
+        sums = _mm_add_epi32(sums, _mm_madd_epi16(v, ones));
+        sumsX = _mm_add_epi32(
+            sumsX, _mm_madd_epi16(v, _mm_add_epi16(lanes, _mm_set1_epi16(static_cast<int16_t>(x)))));
+        *first = std::min(*first, x + std::countr_zero(bits) / 2);
+        *last = x + (31 - std::countl_zero(bits)) / 2;
       }
+      alignas(16) int32_t parts[4], partsX[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(parts), sums);
+      _mm_store_si128(reinterpret_cast<__m128i*>(partsX), sumsX);
+      for (int k = 0; k < 4; ++k) {
+        *sum += parts[k];
+        *sumX += partsX[k];
+      }
+      return;
     }
 #endif
-    for (; x < m_w; ++x)
-      if (row[x] == slot) visit(x);
+    for (; x < m_w; ++x) {
+      if (row[x] != slot) continue;
+      *sum += values[x];
+      *sumX += static_cast<int64_t>(x) * values[x];
+      *first = std::min(*first, x);
+      *last = x;
+    }
   }
 
   static constexpr int kMixed = -2;
+  static constexpr Pixel kEnd = static_cast<Pixel>(-1);  // above every pixel index
   static constexpr int kBlocked = -3;  // key of a pixel above 0
   static constexpr int kKeyPad = 8;    // kBlocked keys left of the row
 
@@ -749,8 +752,7 @@ class RegionFinder {
   std::unique_ptr<Index[]> m_grid;      // slot of the set of each pixel, -1 for none
   std::unique_ptr<Cell[]> m_next;       // the next pixel of the same set, 0 for the last
   std::unique_ptr<Index[]> m_key;       // per column of the row being visited: FindRowKeys
-  std::unique_ptr<Pixel[]> m_gathered;  // pixels above 0 in index order, descending
-  std::unique_ptr<Pixel[]> m_order;     // pixels above 0 in visiting order
+  std::unique_ptr<Pixel[]> m_nextSameValue;  // by pixel: LinkByValue
   std::unique_ptr<Region<Widths>[]> m_regions;  // by slot; slot = region number at creation
   std::unique_ptr<uint8_t[]> m_touches;         // by slot: FindTouches
   int m_count = 0;                              // region numbers given out so far
@@ -780,8 +782,9 @@ template <typename Widths>
 void LocalValuesWith(const Channels& c, int16_t* sig) {
   const int w = c.width, h = c.height;
   const size_t n = c.hue.size();
-  // Zeros behind the values up to a multiple of 16: the finder reads whole blocks.
-  std::vector<uint8_t> mask((n + 15) / 16 * 16);
+  // At least 16 zeros behind the values, up to a multiple of 16: the finder reads whole
+  // blocks.
+  std::vector<uint8_t> mask((n + 31) / 16 * 16);
   RegionFinder<Widths> finder(w, h);
   for (int colour = 0; colour < kLocalColours; ++colour) {
     const LocalColour& lc = kLocalColourTable[colour];
