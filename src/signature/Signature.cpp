@@ -33,8 +33,8 @@ constexpr int kColourChunk = 256;
 
 // The case 4 [R < G] + 2 [G < B] + [B < R] names which channel is largest, middle and
 // smallest; ties fall into the case the strict comparisons select. Case 0 is grey.
-GQ_VECTOR_CLONES void OrderChannels(const uint8_t* __restrict p, int n, int32_t* __restrict num,
-                                    int32_t* __restrict den, uint8_t* __restrict which,
+GQ_VECTOR_CLONES void OrderChannels(const uint8_t* __restrict p, int n, uint16_t* __restrict num,
+                                    uint8_t* __restrict den, uint8_t* __restrict which,
                                     uint8_t* __restrict chroma, uint8_t* __restrict white) {
   for (int x = 0; x < n; ++x) {
     const int b = p[3 * x], g = p[3 * x + 1], r = p[3 * x + 2];
@@ -42,22 +42,22 @@ GQ_VECTOR_CLONES void OrderChannels(const uint8_t* __restrict p, int n, int32_t*
     const int smallest = std::min(b, std::min(g, r));
     const int middle = b + g + r - largest - smallest;
     const int range = largest - smallest;
-    num[x] = (middle - smallest) * 255;
-    den[x] = std::max(range, 1);
+    num[x] = static_cast<uint16_t>((middle - smallest) * 255);
+    den[x] = static_cast<uint8_t>(std::max(range, 1));
     which[x] = static_cast<uint8_t>(4 * (r < g) + 2 * (g < b) + (b < r));
     chroma[x] = static_cast<uint8_t>(std::min(255, range + (middle - smallest)));
     white[x] = static_cast<uint8_t>(smallest);
   }
 }
 
-GQ_VECTOR_CLONES void Quotients(const int32_t* __restrict num, const int32_t* __restrict den,
-                                int n, int32_t* __restrict f) {
+GQ_VECTOR_CLONES void Quotients(const uint16_t* __restrict num, const uint8_t* __restrict den,
+                                int n, int16_t* __restrict f) {
   for (int x = 0; x < n; ++x)
-    f[x] = static_cast<int>(static_cast<float>(num[x]) / static_cast<float>(den[x]));
+    f[x] = static_cast<int16_t>(static_cast<int>(static_cast<float>(num[x]) / static_cast<float>(den[x])));
 }
 
 // The case gives the hue base (256 times the sextant, plus 255 where f runs backwards).
-GQ_VECTOR_CLONES void HueCodes(const uint8_t* __restrict which, const int32_t* __restrict f,
+GQ_VECTOR_CLONES void HueCodes(const uint8_t* __restrict which, const int16_t* __restrict f,
                                int n, uint8_t* __restrict hue) {
   for (int x = 0; x < n; ++x) {
     const int c = which[x];
@@ -236,20 +236,18 @@ constexpr LocalColour kLocalColourTable[kLocalColours] = {{92, 28}, {118, 20}, {
                                                           {0, 16},  {24, 28},  {64, 28}};
 
 // Widths of the region finder's numbers. Thumbnails (sides up to 253) use the small set:
-// 16-bit slots, cells and pixel indexes (the grid with its border has at most 65,025
-// cells) and 32-bit unsigned sums of mask values (at most 255 * 64,009), so the working
-// set stays in the first-level cache. Anything larger uses the wide set.
+// 16-bit slots and cells (the grid with its border has at most 65,025 cells) and 32-bit
+// unsigned sums of mask values (at most 255 * 64,009), so the working set stays in the
+// first-level cache. Anything larger uses the wide set.
 struct SmallWidths {
   using Index = int16_t;   // slot of a set of regions, -1 for none
   using Cell = uint16_t;   // place in the bordered grid
-  using Pixel = uint16_t;  // pixel index y * w + x
   using Sum = uint32_t;
   static bool Fits(int w, int h) { return w <= 253 && h <= 253; }
 };
 struct WideWidths {
   using Index = int32_t;
   using Cell = uint32_t;
-  using Pixel = uint32_t;
   using Sum = int64_t;
 };
 
@@ -295,7 +293,6 @@ class RegionFinder {
  public:
   using Index = typename Widths::Index;
   using Cell = typename Widths::Cell;
-  using Pixel = typename Widths::Pixel;
   using Sum = typename Widths::Sum;
 
   RegionFinder(int w, int h)
@@ -305,11 +302,10 @@ class RegionFinder {
         m_gridWidth(w + 2),
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
-        m_rowOf(static_cast<uint64_t>(0xFFFFFFFFu) / static_cast<uint32_t>(w) + 1),
         m_grid(new Index[m_gridSize]),
         m_next(new Cell[m_gridSize]),
         m_key(new Index[static_cast<size_t>(w) + kKeyPad]),
-        m_nextSameValue(new Pixel[static_cast<size_t>(w) * h]),
+        m_nextSameValue(new Cell[m_gridSize]),
         m_regions(new Region<Widths>[static_cast<size_t>(m_maxRegions)]),
         m_touches(new uint8_t[static_cast<size_t>(m_maxRegions)]) {
     std::fill(m_key.get(), m_key.get() + kKeyPad, Index{kBlocked});
@@ -325,15 +321,13 @@ class RegionFinder {
     if (largest == 0) return false;
     m_joinMean = 16 * largest / 100;
     m_joinPixel = 22 * largest / 100;
-    Pixel lower[256], upper[256];
+    Cell lower[256], upper[256];
     LinkByValue(mask, lower, upper);
     std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
     m_count = 0;
     for (int v = largest; v > 0; --v) {
-      for (Pixel p = lower[v]; p != kEnd; p = m_nextSameValue[p])
-        Add<false>(p + 2 * RowOf(p) + m_gridWidth + 1, v);
-      for (Pixel p = upper[v]; p != kEnd; p = m_nextSameValue[p])
-        Add<false>(p + 2 * RowOf(p) + m_gridWidth + 1, v);
+      for (Cell cell = lower[v]; cell != kEnd; cell = m_nextSameValue[cell]) Add<false>(cell, v);
+      for (Cell cell = upper[v]; cell != kEnd; cell = m_nextSameValue[cell]) Add<false>(cell, v);
     }
     for (int y = m_h - 1; y >= 0; --y) ScanZeroRow(mask + static_cast<size_t>(y) * m_w, y);
     const int slot = Best();
@@ -343,26 +337,30 @@ class RegionFinder {
   }
 
  private:
-  // Links the pixels above 0 into lists by value, in descending index order: the pixels
-  // of the lower half of the picture (the larger indexes) from lower[v], the upper half's
-  // from upper[v]; m_nextSameValue[p] is the pixel after p, kEnd after the last. The two halves
-  // are linked side by side, so that a run of one value does not make every step wait
-  // for the one before. The mask is read in blocks of 16 values.
-  void LinkByValue(const uint8_t* mask, Pixel* lower, Pixel* upper) {
+  // Links the grid cells of the pixels above 0 into lists by value, in descending index
+  // order: the pixels of the lower half of the picture (the larger indexes) from lower[v],
+  // the upper half's from upper[v]; m_nextSameValue[cell] is the cell after, kEnd after
+  // the last. The two halves are linked side by side, so that a run of one value does not
+  // make every step wait for the one before. Rows are read in blocks of 16 values.
+  void LinkByValue(const uint8_t* mask, Cell* lower, Cell* upper) {
     std::fill(lower, lower + 256, kEnd);
     std::fill(upper, upper + 256, kEnd);
-    const int blocks = static_cast<int>((m_n + 15) / 16);
-    const int middle = blocks / 2;
-    auto link = [&](int block, Pixel* head) {
-      const int first = 16 * block;
-      for (unsigned bits = NonZero16(mask + first); bits != 0; bits &= bits - 1) {
-        const int p = first + std::countr_zero(bits);
-        Pixel& h = head[mask[p]];
-        m_nextSameValue[p] = h;
-        h = static_cast<Pixel>(p);
+    auto link = [&](int y, Cell* head) {
+      const uint8_t* row = mask + static_cast<ptrdiff_t>(y) * m_w;
+      const int rowCell = (y + 1) * m_gridWidth + 1;
+      for (int x0 = 0; x0 < m_w; x0 += 16) {
+        unsigned bits = NonZero16(row + x0);
+        if (m_w - x0 < 16) bits &= (1u << (m_w - x0)) - 1;
+        for (; bits != 0; bits &= bits - 1) {
+          const int x = x0 + std::countr_zero(bits);
+          Cell& h = head[row[x]];
+          m_nextSameValue[rowCell + x] = h;
+          h = static_cast<Cell>(rowCell + x);
+        }
       }
     };
-    for (int k = 0; k < blocks - middle; ++k) {
+    const int middle = m_h / 2;
+    for (int k = 0; k < m_h - middle; ++k) {
       if (k < middle) link(k, upper);
       link(middle + k, lower);
     }
@@ -379,15 +377,6 @@ class RegionFinder {
     for (int k = 0; k < 16; ++k) bits |= static_cast<unsigned>(mask[k] != 0) << k;
     return bits;
 #endif
-  }
-
-  // index / w by a multiplication: exact for every index below 2^32 / w.
-  int RowOf(int index) const {
-    if constexpr (sizeof(Pixel) == 2) {
-      return static_cast<int>((static_cast<uint64_t>(index) * m_rowOf) >> 32);
-    } else {
-      return index / m_w;
-    }
   }
 
   // Visits the pixels of value 0 of one row, from the right. A pixel whose neighbours
@@ -736,7 +725,7 @@ class RegionFinder {
   }
 
   static constexpr int kMixed = -2;
-  static constexpr Pixel kEnd = static_cast<Pixel>(-1);  // above every pixel index
+  static constexpr Cell kEnd = static_cast<Cell>(-1);  // above every grid cell
   static constexpr int kBlocked = -3;  // key of a pixel above 0
   static constexpr int kKeyPad = 8;    // kBlocked keys left of the row
 
@@ -747,12 +736,11 @@ class RegionFinder {
   int m_joinMean = 0;   // Tm: regions whose means differ by at most this merge
   int m_joinPixel = 0;  // Tj: a pixel joins a region whose mean is at most this far
   const size_t m_gridSize;
-  const uint64_t m_rowOf;  // 2^32 / w rounded up, for RowOf
   // The buffers are left unset when allocated: every entry is written before it is read.
   std::unique_ptr<Index[]> m_grid;      // slot of the set of each pixel, -1 for none
   std::unique_ptr<Cell[]> m_next;       // the next pixel of the same set, 0 for the last
   std::unique_ptr<Index[]> m_key;       // per column of the row being visited: FindRowKeys
-  std::unique_ptr<Pixel[]> m_nextSameValue;  // by pixel: LinkByValue
+  std::unique_ptr<Cell[]> m_nextSameValue;  // by cell: LinkByValue
   std::unique_ptr<Region<Widths>[]> m_regions;  // by slot; slot = region number at creation
   std::unique_ptr<uint8_t[]> m_touches;         // by slot: FindTouches
   int m_count = 0;                              // region numbers given out so far
@@ -891,8 +879,9 @@ int16_t SizeValue(int side) {
 
 void ConvertColours(const uint8_t* bgr, int count, uint8_t* hue, uint8_t* chroma,
                     uint8_t* white) {
-  int32_t num[kColourChunk], den[kColourChunk], f[kColourChunk];
-  uint8_t which[kColourChunk];
+  uint16_t num[kColourChunk];
+  int16_t f[kColourChunk];
+  uint8_t den[kColourChunk], which[kColourChunk];
   for (int done = 0; done < count; done += kColourChunk) {
     const int n = std::min(kColourChunk, count - done);
     OrderChannels(bgr + 3 * done, n, num, den, which, chroma + done, white + done);
