@@ -302,7 +302,7 @@ class RegionFinder {
         m_gridWidth(w + 2),
         m_maxRegions(static_cast<int>((static_cast<int64_t>(w) + 1) * (h + 1) / 4)),
         m_gridSize(static_cast<size_t>(w + 2) * (h + 2)),
-        m_grid(new Index[m_gridSize]),
+        m_grid(new Index[m_gridSize + kGridSlack]),
         m_next(new Cell[m_gridSize]),
         m_key(new Index[static_cast<size_t>(w) + kKeyPad]),
         m_nextSameValue(new Cell[m_gridSize]),
@@ -323,7 +323,7 @@ class RegionFinder {
     m_joinPixel = 22 * largest / 100;
     Cell lower[256], upper[256];
     LinkByValue(mask, lower, upper);
-    std::fill(m_grid.get(), m_grid.get() + m_gridSize, Index{-1});
+    std::fill(m_grid.get(), m_grid.get() + m_gridSize + kGridSlack, Index{-1});
     m_count = 0;
     for (int v = largest; v > 0; --v) {
       for (Cell cell = lower[v]; cell != kEnd; cell = m_nextSameValue[cell]) Add<false>(cell, v);
@@ -728,6 +728,9 @@ class RegionFinder {
   static constexpr Cell kEnd = static_cast<Cell>(-1);  // above every grid cell
   static constexpr int kBlocked = -3;  // key of a pixel above 0
   static constexpr int kKeyPad = 8;    // kBlocked keys left of the row
+  // Cells behind the grid: DescribeRow reads eight cells at a time, past the last row's
+  // end on pictures narrower than 6 pixels.
+  static constexpr int kGridSlack = 8;
 
   const int m_w, m_h;
   const int64_t m_n;
