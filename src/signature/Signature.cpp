@@ -311,9 +311,8 @@ class RegionFinder {
     std::fill(m_key.get(), m_key.get() + kKeyPad, Index{kBlocked});
   }
 
-  // Finds the best region of the mask (w * h values, then at least 16 zeros up to a
-  // multiple of 16);
-  // false when no region scores above 0.
+  // Finds the best region of the mask (w * h values, then at least 64 zeros up to a
+  // multiple of 16); false when no region scores above 0.
   bool Find(const uint8_t* mask, BestRegion* best) {
     int largest = 0;
     for (int64_t i = 0; i < m_n; ++i) largest = std::max<int>(largest, mask[i]);
@@ -341,16 +340,18 @@ class RegionFinder {
   // order: the pixels of the lower half of the picture (the larger indexes) from lower[v],
   // the upper half's from upper[v]; m_nextSameValue[cell] is the cell after, kEnd after
   // the last. The two halves are linked side by side, so that a run of one value does not
-  // make every step wait for the one before. Rows are read in blocks of 16 values.
+  // make every step wait for the one before. Rows are read in blocks of 64 values.
   void LinkByValue(const uint8_t* mask, Cell* lower, Cell* upper) {
     std::fill(lower, lower + 256, kEnd);
     std::fill(upper, upper + 256, kEnd);
     auto link = [&](int y, Cell* head) {
       const uint8_t* row = mask + static_cast<ptrdiff_t>(y) * m_w;
       const int rowCell = (y + 1) * m_gridWidth + 1;
-      for (int x0 = 0; x0 < m_w; x0 += 16) {
-        unsigned bits = NonZero16(row + x0);
-        if (m_w - x0 < 16) bits &= (1u << (m_w - x0)) - 1;
+      for (int x0 = 0; x0 < m_w; x0 += 64) {
+        uint64_t bits = NonZero16(row + x0) | uint64_t{NonZero16(row + x0 + 16)} << 16 |
+                        uint64_t{NonZero16(row + x0 + 32)} << 32 |
+                        uint64_t{NonZero16(row + x0 + 48)} << 48;
+        if (m_w - x0 < 64) bits &= (uint64_t{1} << (m_w - x0)) - 1;
         for (; bits != 0; bits &= bits - 1) {
           const int x = x0 + std::countr_zero(bits);
           Cell& h = head[row[x]];
@@ -516,28 +517,29 @@ class RegionFinder {
   int Choose(int cell, int v) {
     const int above = -m_gridWidth, below = m_gridWidth;
     const int offsets[8] = {above - 1, above, above + 1, -1, 1, below - 1, below, below + 1};
+    // Only the candidate's mean is divided out; the neighbour's is compared with it by
+    // multiplications (see Near).
     int r = -1, meanR = 0;
     for (int k = 0; k < 8; ++k) {
       const int s = m_grid[cell + offsets[k]];
       // A neighbour in the current candidate changes nothing.
       if (s < 0 || s == r) continue;
-      const int meanS = Mean(m_regions[s]);
+      const Region<Widths>& rs = m_regions[s];
       if (r < 0) {
         r = s;
-        meanR = meanS;
+        meanR = Mean(rs);
         continue;
       }
-      if (std::abs(meanR - meanS) <= m_joinMean) {
+      if (Near(rs, meanR, m_joinMean)) {
         r = Merge(r, s);
         meanR = Mean(m_regions[r]);
         continue;
       }
-      // s becomes the candidate when its mean is closer to the value, or else when its
-      // sum is larger.
-      const bool closer = std::abs(v - meanS) < std::abs(v - meanR);
-      if (closer || m_regions[s].sum > m_regions[r].sum) {
+      // s becomes the candidate when its mean is closer to the value (less than
+      // |v - meanR| away), or else when its sum is larger.
+      if (Near(rs, v, std::abs(v - meanR) - 1) || rs.sum > m_regions[r].sum) {
         r = s;
-        meanR = meanS;
+        meanR = Mean(rs);
       }
     }
     return r;
@@ -559,8 +561,9 @@ class RegionFinder {
     return static_cast<int>(g.sum / static_cast<Sum>(g.count));
   }
 
-  // |v - sum / count| <= limit, without waiting for a division.
-  // The small set's products stay below 511 * 64,009 < 2^31.
+  // |v - sum / count| <= limit (never for a limit below 0), without waiting for a
+  // division. v and limit are at most 255: the small set's products stay below
+  // 511 * 64,009 < 2^31.
   static bool Near(const Region<Widths>& g, int v, int limit) {
     using Wide = std::conditional_t<sizeof(Sum) == 4, int32_t, int64_t>;
     const Wide count = g.count, sum = static_cast<Wide>(g.sum);
@@ -578,7 +581,7 @@ class RegionFinder {
     // The largest slot and the smallest present one (-1 turns into the largest unsigned
     // value) tell whether the neighbours belong to none, one or several sets.
     int r = Largest(sets);
-    if (r >= 0 && static_cast<unsigned>(r) != SmallestPresent(sets)) r = Choose(cell, v);
+    if (r >= 0 && static_cast<unsigned>(r) != SmallestPresent(sets)) [[unlikely]] r = Choose(cell, v);
     return Place<kZero>(r, cell, v);
   }
 
@@ -587,9 +590,9 @@ class RegionFinder {
   // added to, or -1 for none.
   template <bool kZero>
   int Place(int r, int cell, int v) {
-    if (r >= 0) {
+    if (r >= 0) [[likely]] {
       Region<Widths>& region = m_regions[r];
-      if (Near(region, v, m_joinPixel)) {
+      if (Near(region, v, m_joinPixel)) [[likely]] {
         ++region.count;
         if constexpr (!kZero) region.sum += static_cast<Sum>(v);
         m_next[cell] = region.first;
@@ -773,9 +776,9 @@ template <typename Widths>
 void LocalValuesWith(const Channels& c, int16_t* sig) {
   const int w = c.width, h = c.height;
   const size_t n = c.hue.size();
-  // At least 16 zeros behind the values, up to a multiple of 16: the finder reads whole
+  // At least 64 zeros behind the values, up to a multiple of 16: the finder reads whole
   // blocks.
-  std::vector<uint8_t> mask((n + 31) / 16 * 16);
+  std::vector<uint8_t> mask((n + 79) / 16 * 16);
   RegionFinder<Widths> finder(w, h);
   for (int colour = 0; colour < kLocalColours; ++colour) {
     const LocalColour& lc = kLocalColourTable[colour];
