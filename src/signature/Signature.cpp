@@ -276,6 +276,38 @@ struct BestRegion {
   int c0 = 0, c1 = 0, r0 = 0, r1 = 0;  // bounding box
 };
 
+// Keys of the pixels of value 0 in the region finder: the one set a pixel's neighbours
+// but the right one belong to, -1 for none, or one of these.
+constexpr int kMixed = -2;    // neighbours in several sets
+constexpr int kBlocked = -3;  // not a pixel of value 0
+
+// The key of each pixel of a row: kBlocked for a pixel above 0, else the one slot that
+// its neighbours but the right one hold in the grid rows up, mid and down (-1 for none),
+// kMixed when they hold several. Plain arithmetic so that it vectorises.
+template <typename Index>
+[[gnu::always_inline]] inline void RowKeys(const uint8_t* __restrict row,
+                                           const Index* __restrict up, const Index* mid,
+                                           const Index* __restrict down, int w,
+                                           Index* __restrict out) {
+  using Unsigned = std::make_unsigned_t<Index>;  // -1 becomes the largest value
+  auto u = [](Index n) { return static_cast<Unsigned>(n); };
+  for (int x = 0; x < w; ++x) {
+    const Index largest =
+        std::max(std::max(std::max(up[x - 1], up[x]), std::max(up[x + 1], mid[x - 1])),
+                 std::max(std::max(down[x - 1], down[x]), down[x + 1]));
+    const Unsigned smallest = std::min(
+        std::min(std::min(u(up[x - 1]), u(up[x])), std::min(u(up[x + 1]), u(mid[x - 1]))),
+        std::min(std::min(u(down[x - 1]), u(down[x])), u(down[x + 1])));
+    const Index sole = largest < 0 || u(largest) == smallest ? largest : Index{kMixed};
+    out[x] = row[x] != 0 ? Index{kBlocked} : sole;
+  }
+}
+
+GQ_VECTOR_CLONES void RowKeys16(const uint8_t* row, const int16_t* up, const int16_t* mid,
+                                const int16_t* down, int w, int16_t* out) {
+  RowKeys(row, up, mid, down, w, out);
+}
+
 // Region growing on one colour mask, in descending mask value (larger pixel index first
 // among equal values), and the choice of the best region. Buffers are reused between
 // the six colours of one signature.
@@ -409,26 +441,16 @@ class RegionFinder {
     }
   }
 
-  // The key of each pixel of the row starting at rowCell: kBlocked for a pixel above 0,
-  // else the one set its neighbours but the right one belong to, -1 when none, kMixed
-  // when several. The neighbours but the right one keep their sets while the row is
-  // visited but for merges (see Live): the rows above and below and the left neighbour
-  // are either visited already or wait with no set. Plain arithmetic so it vectorises.
-  GQ_VECTOR_CLONES void FindRowKeys(const uint8_t* row, int rowCell, Index* out) {
-    using Unsigned = std::make_unsigned_t<Index>;  // -1 becomes the largest value
-    const Index* up = m_grid.get() + rowCell - m_gridWidth;
+  // The key of each pixel of the row starting at rowCell (see RowKeys). The neighbours
+  // but the right one keep their sets while the row is visited but for merges (see
+  // Live): the rows above and below and the left neighbour are either visited already or
+  // wait with no set.
+  void FindRowKeys(const uint8_t* row, int rowCell, Index* out) {
     const Index* mid = m_grid.get() + rowCell;
-    const Index* down = m_grid.get() + rowCell + m_gridWidth;
-    for (int x = 0; x < m_w; ++x) {
-      const Index largest =
-          std::max(std::max(std::max(up[x - 1], up[x]), std::max(up[x + 1], mid[x - 1])),
-                   std::max(std::max(down[x - 1], down[x]), down[x + 1]));
-      auto u = [](Index n) { return static_cast<Unsigned>(n); };
-      const Unsigned smallest = std::min(
-          std::min(std::min(u(up[x - 1]), u(up[x])), std::min(u(up[x + 1]), u(mid[x - 1]))),
-          std::min(std::min(u(down[x - 1]), u(down[x])), u(down[x + 1])));
-      const Index sole = largest < 0 || u(largest) == smallest ? largest : Index{kMixed};
-      out[x] = row[x] != 0 ? Index{kBlocked} : sole;
+    if constexpr (sizeof(Index) == 2) {
+      RowKeys16(row, mid - m_gridWidth, mid, mid + m_gridWidth, m_w, out);
+    } else {
+      RowKeys(row, mid - m_gridWidth, mid, mid + m_gridWidth, m_w, out);
     }
   }
 
@@ -727,9 +749,7 @@ class RegionFinder {
     }
   }
 
-  static constexpr int kMixed = -2;
   static constexpr Cell kEnd = static_cast<Cell>(-1);  // above every grid cell
-  static constexpr int kBlocked = -3;  // key of a pixel above 0
   static constexpr int kKeyPad = 8;    // kBlocked keys left of the row
   // Cells behind the grid: DescribeRow reads eight cells at a time, past the last row's
   // end on pictures narrower than 6 pixels.
@@ -756,11 +776,9 @@ class RegionFinder {
 // centre, d measured around the hue circle. The width is a constant of each colour, so
 // the division compiles to a multiplication.
 template <int kWidth>
-GQ_VECTOR_CLONES void ColourMask(const Channels& c, int centre, std::vector<uint8_t>* mask) {
-  const size_t n = c.hue.size();
-  const uint8_t* __restrict hue = c.hue.data();
-  const uint8_t* __restrict chroma = c.chroma.data();
-  uint8_t* __restrict out = mask->data();
+[[gnu::always_inline]] inline void MaskOf(const uint8_t* __restrict hue,
+                                          const uint8_t* __restrict chroma, size_t n, int centre,
+                                          uint8_t* __restrict out) {
   for (size_t i = 0; i < n; ++i) {
     int d = std::abs(hue[i] - centre);
     d = d > 95 ? 191 - d : d;
@@ -768,6 +786,24 @@ GQ_VECTOR_CLONES void ColourMask(const Channels& c, int centre, std::vector<uint
     // chroma is 0), so the division by the constant runs on 16-bit lanes.
     const int weight = d < kWidth ? kWidth - d : 0;
     out[i] = static_cast<uint8_t>(static_cast<uint16_t>(weight * chroma[i]) / kWidth);
+  }
+}
+
+GQ_VECTOR_CLONES void ColourMask(const Channels& c, const LocalColour& colour, uint8_t* out) {
+  const size_t n = c.hue.size();
+  switch (colour.width) {
+    case 16:
+      MaskOf<16>(c.hue.data(), c.chroma.data(), n, colour.centre, out);
+      break;
+    case 20:
+      MaskOf<20>(c.hue.data(), c.chroma.data(), n, colour.centre, out);
+      break;
+    case 28:
+      MaskOf<28>(c.hue.data(), c.chroma.data(), n, colour.centre, out);
+      break;
+    default:
+      MaskOf<40>(c.hue.data(), c.chroma.data(), n, colour.centre, out);
+      break;
   }
 }
 
@@ -781,21 +817,7 @@ void LocalValuesWith(const Channels& c, int16_t* sig) {
   std::vector<uint8_t> mask((n + 79) / 16 * 16);
   RegionFinder<Widths> finder(w, h);
   for (int colour = 0; colour < kLocalColours; ++colour) {
-    const LocalColour& lc = kLocalColourTable[colour];
-    switch (lc.width) {
-      case 16:
-        ColourMask<16>(c, lc.centre, &mask);
-        break;
-      case 20:
-        ColourMask<20>(c, lc.centre, &mask);
-        break;
-      case 28:
-        ColourMask<28>(c, lc.centre, &mask);
-        break;
-      default:
-        ColourMask<40>(c, lc.centre, &mask);
-        break;
-    }
+    ColourMask(c, kLocalColourTable[colour], mask.data());
     int16_t* out = sig + kSigLocal + kLocalValuesPerColour * colour;
     BestRegion g;
     if (!finder.Find(mask.data(), &g)) {
