@@ -592,7 +592,8 @@ class RegionFinder {
     return (v - limit) * count <= sum && sum < (v + limit + 1) * count;
   }
 
-  // Visits one pixel; kZero for the pixels of value 0. Returns the slot of the set the
+  // Visits one pixel; kZero for the pixels of value 0, whose joins leave the sum alone (a
+  // separate copy measured faster than adding 0). Returns the slot of the set the
   // pixel was added to, or -1 for none.
   template <bool kZero>
   int Add(int cell, int v) {

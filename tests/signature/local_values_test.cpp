@@ -176,6 +176,24 @@ PackedImage ShrunkBlocks(int w, int h, std::mt19937* random) {
   return thumb;
 }
 
+// Compares the local values of one picture with the plain region finder.
+// The plain values go to `plain` when given (30 values).
+::testing::AssertionResult MatchesPlain(const PackedImage& thumb, int16_t* plain = nullptr) {
+  Signature fast{};
+  if (!ComputeSignature(thumb.width, thumb.height, thumb.pixels.data(), thumb.width, thumb.height,
+                        fast.data()))
+    return ::testing::AssertionFailure() << "no signature";
+  int16_t own[30];
+  if (plain == nullptr) plain = own;
+  PlainLocalValues(thumb, plain);
+  for (int i = 0; i < 30; ++i)
+    if (fast[kSigLocal + i] != plain[i])
+      return ::testing::AssertionFailure()
+             << "value " << kSigLocal + i << " is " << fast[kSigLocal + i]
+             << ", the plain rules give " << plain[i];
+  return ::testing::AssertionSuccess();
+}
+
 TEST(LocalValues, MatchThePlainRegionFinder) {
   const unsigned seed = 31337;
   std::mt19937 random(seed);
@@ -200,35 +218,14 @@ TEST(LocalValues, MatchThePlainRegionFinder) {
         h = thumb.height;
         break;
     }
-    Signature fast{};
-    ASSERT_TRUE(ComputeSignature(w, h, thumb.pixels.data(), w, h, fast.data()));
     int16_t plain[30];
-    PlainLocalValues(thumb, plain);
-    for (int i = 0; i < 30; ++i)
-      ASSERT_EQ(fast[kSigLocal + i], plain[i])
-          << "value " << kSigLocal + i << " of a " << w << "x" << h << " picture, seed " << seed
-          << " round " << round;
+    ASSERT_TRUE(MatchesPlain(thumb, plain))
+        << w << "x" << h << " picture, seed " << seed << " round " << round;
     for (int colour = 0; colour < kLocalColours; ++colour)
       coloursFound += plain[5 * colour + 3] > 0;
   }
   // The pictures must give the finder work: most colours find a region somewhere.
   EXPECT_GT(coloursFound, 350);
-}
-
-// Compares the local values of one picture with the plain region finder.
-::testing::AssertionResult MatchesPlain(const PackedImage& thumb) {
-  Signature fast{};
-  if (!ComputeSignature(thumb.width, thumb.height, thumb.pixels.data(), thumb.width, thumb.height,
-                        fast.data()))
-    return ::testing::AssertionFailure() << "no signature";
-  int16_t plain[30];
-  PlainLocalValues(thumb, plain);
-  for (int i = 0; i < 30; ++i)
-    if (fast[kSigLocal + i] != plain[i])
-      return ::testing::AssertionFailure()
-             << "value " << kSigLocal + i << " is " << fast[kSigLocal + i]
-             << ", the plain rules give " << plain[i];
-  return ::testing::AssertionSuccess();
 }
 
 TEST(LocalValues, MatchThePlainRegionFinderOnLinesAndFullThumbnails) {
@@ -266,14 +263,7 @@ TEST(LocalValues, WidePicturesUseWideSums) {
   // Sides beyond 253 take the finder's wide number set.
   std::mt19937 random(99);
   for (auto [w, h] : {std::pair{300, 12}, {9, 400}, {254, 40}, {253, 41}}) {
-    const PackedImage thumb = Field(w, h, &random);
-    Signature fast{};
-    ASSERT_TRUE(ComputeSignature(w, h, thumb.pixels.data(), w, h, fast.data()));
-    int16_t plain[30];
-    PlainLocalValues(thumb, plain);
-    for (int i = 0; i < 30; ++i)
-      ASSERT_EQ(fast[kSigLocal + i], plain[i])
-          << "value " << kSigLocal + i << ", " << w << "x" << h;
+    EXPECT_TRUE(MatchesPlain(Field(w, h, &random))) << w << "x" << h;
   }
 }
 
