@@ -7,6 +7,7 @@
 #include <string>
 
 #include "signature/PictureMaker.h"
+#include "signature/SignatureVariants.h"
 
 namespace gq {
 namespace {
@@ -102,29 +103,33 @@ PixelColour PlainColour(int b, int g, int r) {
 
 TEST(ConvertColour, EveryColourMatchesTheTable) {
   // Rows of 256 pixels, red running 0-255, go through the conversion's vector lanes; the
-  // single pixels above take its scalar tail.
-  int wrong = 0;
-  uint8_t row[3 * 256], hue[256], chroma[256], white[256];
-  for (int b = 0; b < 256; ++b)
-    for (int g = 0; g < 256; ++g) {
-      for (int r = 0; r < 256; ++r) {
-        row[3 * r] = static_cast<uint8_t>(b);
-        row[3 * r + 1] = static_cast<uint8_t>(g);
-        row[3 * r + 2] = static_cast<uint8_t>(r);
-      }
-      ConvertColours(row, 256, hue, chroma, white);
-      for (int r = 0; r < 256; ++r) {
-        const PixelColour plain = PlainColour(b, g, r);
-        if (hue[r] != plain.hue || chroma[r] != plain.chroma || white[r] != plain.white) {
-          if (++wrong <= 5)
-            ADD_FAILURE() << "b " << b << " g " << g << " r " << r << ": hue " << int{hue[r]}
-                          << " chroma " << int{chroma[r]} << " white " << int{white[r]}
-                          << ", the table gives " << int{plain.hue} << " " << int{plain.chroma}
-                          << " " << int{plain.white};
+  // single pixels above take its scalar tail. Every build of the conversion this
+  // processor runs is checked.
+  for (const SignatureVariant& variant : RunnableSignatureVariants()) {
+    SCOPED_TRACE(variant.name);
+    int wrong = 0;
+    uint8_t row[3 * 256], hue[256], chroma[256], white[256];
+    for (int b = 0; b < 256; ++b)
+      for (int g = 0; g < 256; ++g) {
+        for (int r = 0; r < 256; ++r) {
+          row[3 * r] = static_cast<uint8_t>(b);
+          row[3 * r + 1] = static_cast<uint8_t>(g);
+          row[3 * r + 2] = static_cast<uint8_t>(r);
+        }
+        variant.convertColours(row, 256, hue, chroma, white);
+        for (int r = 0; r < 256; ++r) {
+          const PixelColour plain = PlainColour(b, g, r);
+          if (hue[r] != plain.hue || chroma[r] != plain.chroma || white[r] != plain.white) {
+            if (++wrong <= 5)
+              ADD_FAILURE() << "b " << b << " g " << g << " r " << r << ": hue " << int{hue[r]}
+                            << " chroma " << int{chroma[r]} << " white " << int{white[r]}
+                            << ", the table gives " << int{plain.hue} << " "
+                            << int{plain.chroma} << " " << int{plain.white};
+          }
         }
       }
-    }
-  EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST(ComputeSignature, CoarseCellsHandComputed) {
