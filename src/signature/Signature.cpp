@@ -55,6 +55,7 @@ constexpr SignatureVariant kVariants[] = {
 
 size_t CountRunnableVariants() {
 #if defined(GQ_SIGNATURE_AVX2)
+  __builtin_cpu_init();  // the first signature may be computed before static constructors run
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
       __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt"))
     return 2;

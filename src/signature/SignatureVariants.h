@@ -1,5 +1,5 @@
 // The builds of the signature computation this program carries, one per instruction set:
-// a portable one that every x86-64 processor runs, and one for processors with AVX2 and
+// a portable one that any processor runs, and on x86-64 one for processors with AVX2 and
 // the bit-manipulation instructions. ComputeSignature and ConvertColours use the last one
 // the processor runs; all give the same bytes, which the tests check. Owned by the
 // signature module.
