@@ -4,7 +4,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <type_traits>
 #include <vector>

@@ -1,8 +1,6 @@
 // Runs the real gqtool binary on generated pictures.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>

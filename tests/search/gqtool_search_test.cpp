@@ -1,14 +1,10 @@
 // Runs the real gqtool similar, duplicates, mosaic and adjust on a generated picture set.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <filesystem>
-#include <fstream>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
-#include <sstream>
 
 #include "search/CriteriaFile.h"
 #include "search/SearchTestSupport.h"

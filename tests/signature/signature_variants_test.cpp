@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
+#include <utility>
+#include <vector>
 
 #include "signature/PictureMaker.h"
 #include "signature/Signature.h"
