@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/FileReplace.h"
@@ -22,6 +24,13 @@ bool PrivateFolder(const std::string& folder) {
   return true;
 }
 
+// FNV-1a: a hash that stays the same across builds and runs.
+uint64_t Fnv1a64(const std::string& text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
 }  // namespace
 
 std::string RuntimeFolder() {
@@ -29,19 +38,30 @@ std::string RuntimeFolder() {
     std::string folder = std::string(runtime) + "/GlimmerQuorum";
     if (PrivateFolder(folder)) return folder;
   }
+  return ShortRuntimeFolder();
+}
+
+std::string ShortRuntimeFolder() {
   std::string folder = "/tmp/GlimmerQuorum-" + std::to_string(getuid());
   return PrivateFolder(folder) ? folder : std::string();
 }
 
-std::string SafeFileName(const std::string& name) {
+std::string EncodeFileName(const std::string& name, size_t maxBytes) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  for (unsigned char c : name) {
-    out += (c == '/' || c < 0x20 || c == 0x7F) ? '_' : static_cast<char>(c);
+  for (size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c == '%' || c == '/' || c < 0x20 || c == 0x7F || (c == '.' && i == 0)) {
+      out += {'%', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      out += static_cast<char>(c);
+    }
   }
-  if (out.size() > 200)
-    out = out.substr(0, 180) + "_" + std::to_string(std::hash<std::string>{}(name));
-  if (out.empty() || out == "." || out == "..") out = "_" + out;
-  return out;
+  if (out.size() <= maxBytes) return out;
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a64(name)));
+  // "%h" never appears in a full encoding, so a shortened name never equals one.
+  return out.substr(0, maxBytes > 18 ? maxBytes - 18 : 0) + "%h" + hash;
 }
 
 NamedMutex::~NamedMutex() { Release(); }
@@ -50,7 +70,7 @@ NamedMutex::Result NamedMutex::Create(const std::string& name) {
   Release();
   std::string folder = RuntimeFolder();
   if (folder.empty()) return Result::Failed;
-  std::string path = folder + "/" + SafeFileName(name) + ".lock";
+  std::string path = folder + "/" + EncodeFileName(name) + ".lock";
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return Result::Failed;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

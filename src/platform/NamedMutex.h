@@ -12,8 +12,14 @@ namespace gq {
 // cannot be made or is not owned by this user with mode 0700.
 std::string RuntimeFolder();
 
-// A file name made from an arbitrary name ("/" and control characters replaced).
-std::string SafeFileName(const std::string& name);
+// The short private folder /tmp/GlimmerQuorum-<uid> (same rules), for paths that must
+// stay short (socket addresses) and as the fallback of RuntimeFolder.
+std::string ShortRuntimeFolder();
+
+// A file name for an arbitrary name, different for different names: "%", "/", control
+// bytes and a leading "." become "%XX". An encoding longer than maxBytes keeps its
+// first part and ends in "%h" and a 64-bit hash of the whole name.
+std::string EncodeFileName(const std::string& name, size_t maxBytes = 200);
 
 class NamedMutex {
  public:

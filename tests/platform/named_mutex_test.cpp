@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/InstanceChannel.h"
 #include "platform/NamedMutex.h"
 
 namespace gq {
@@ -37,8 +38,23 @@ TEST(NamedMutex, RuntimeFolderIsPrivate) {
   struct stat info;
   ASSERT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
-  EXPECT_EQ(SafeFileName("a/b\nc"), "a_b_c");
-  EXPECT_EQ(SafeFileName(".."), "_..");
+}
+
+TEST(NamedMutex, NamesThatDifferOnlyInAwkwardBytesAreDifferentMutexes) {
+  std::string base = "GlimmerQuorum_names" + std::to_string(getpid());
+  std::string longName = base + std::string(300, 'x');
+  const std::pair<std::string, std::string> pairs[] = {
+      {base + "a/b", base + "a_b"},  {base + "a/b", base + "a%2Fb"},
+      {base + "c\nd", base + "c_d"}, {longName + "1", longName + "2"},
+      {base + "%", base + "%25"},
+  };
+  for (const auto& [one, two] : pairs) {
+    NamedMutex first;
+    NamedMutex second;
+    EXPECT_EQ(first.Create(one), NamedMutex::Result::Created) << one;
+    EXPECT_EQ(second.Create(two), NamedMutex::Result::Created) << one << " / " << two;
+    EXPECT_NE(InstanceChannelPath(one), InstanceChannelPath(two)) << one << " / " << two;
+  }
 }
 
 }  // namespace
