@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kAttempts = 100;
 constexpr auto kPause = std::chrono::milliseconds(100);
+// No attempt starts after it; a window that took the block gets as long again to answer.
+constexpr auto kRetryPeriod = kAttempts * kPause;
 
 bool IsFolder(const std::string& path) {
   struct stat info;
@@ -71,8 +73,10 @@ bool SendHandOff(const ParsedCommand& parsed, const std::string&) {
   }
   std::string text = BuildHandOffText(parsed);
   text.push_back('\0');
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (SendCopyData(g_mainWindowClassName, 0, kHandOffTag, text) == 1) return true;
+  auto deadline = std::chrono::steady_clock::now() + kRetryPeriod;
+  for (int attempt = 0; attempt < kAttempts && std::chrono::steady_clock::now() < deadline;
+       ++attempt) {
+    if (SendCopyData(g_mainWindowClassName, 0, kHandOffTag, text, kRetryPeriod) == 1) return true;
     std::this_thread::sleep_for(kPause);
   }
   return false;

@@ -19,9 +19,11 @@ inline constexpr uint32_t kHandOffTag = 0x42445147;
 std::string BuildHandOffText(const ParsedCommand& parsed);
 
 // The sender: checks the delete option's argument (showing its messages), then offers
-// the text to the window of g_mainWindowClassName up to 100 times. True when a running
-// window took it (or the start ended with a delete message); false when none answered
-// and the start goes on as a first start.
+// the text to the window of g_mainWindowClassName up to 100 times, 100 ms apart, within
+// that retry period; a window that takes it has as long again to answer, so a stopped
+// or hung instance never holds the start up for good. True when a running window took
+// it (or the start ended with a delete message); false when none answered and the start
+// goes on as a first start.
 bool SendHandOff(const ParsedCommand& parsed, const std::string& commandLine);
 
 // What a received hand-off asks for.

@@ -197,5 +197,20 @@ TEST_F(ProgramTest, DeleteOrQueryWithoutARunningInstance) {
   EXPECT_EQ(result, "!status: 3 - Server not found.\n");
 }
 
+TEST_F(ProgramTest, ALaterStartGivesUpOnAStoppedInstanceAfterTheRetryPeriod) {
+  pid_t first = Start({"-i", m_Label, "--db", Path("c.gqdb")}, "first.txt");
+  ASSERT_TRUE(WaitForInstance(m_Label));
+  kill(first, SIGSTOP);
+  test::ProgramOutput run = test::RunProgram(
+      GQ_PROGRAM_PATH, {"-i", m_Label, "-q", "1", "2", Path("r.txt"), Path("p.png")}, m_Dir,
+      120000);
+  EXPECT_EQ(run.exitCode, 0);
+  std::string result;
+  ASSERT_TRUE(ReadWholeTextFile(Path("r.txt"), -1, &result));
+  EXPECT_EQ(result, "!status: 3 - Server not found.\n");
+  kill(first, SIGCONT);
+  EXPECT_EQ(Terminate(first), 0);
+}
+
 }  // namespace
 }  // namespace gq
