@@ -2,10 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "db/DatabaseOps.h"
 #include "frame/Text.h"
 #include "frame/Words.h"
 #include "loading/OpenPath.h"
+#include "platform/MessageBox.h"
 #include "remote/LocalQuery.h"
 #include "search/CriteriaFile.h"
 
@@ -13,6 +16,13 @@ namespace gq {
 namespace {
 
 constexpr int kShutDownStopMs = 1000;
+// Posted by the hand-off receiver, so that the box never holds up the answer the
+// later start waits for.
+constexpr unsigned kMsgCriteriaFileUnreadable = kMessageBase + 0x100;
+
+void ReportCriteriaFileUnreadable() {
+  MessageBox("Can't read criterias file.", kProgramCaption, MB_OK | MB_ICONERROR);
+}
 
 bool IsFolder(const std::string& path) {
   struct stat info;
@@ -43,6 +53,10 @@ ProgramHost::ProgramHost(HeadlessHost& host) : m_Host(host), m_LoadingHost(m_Db,
   m_Host.SetHandler(kMsgCopyData, [this](unsigned, uintptr_t wParam, intptr_t lParam) {
     return OnCopyData(wParam, *reinterpret_cast<const CopyData*>(lParam));
   });
+  m_Host.SetHandler(kMsgCriteriaFileUnreadable, [](unsigned, uintptr_t, intptr_t) {
+    ReportCriteriaFileUnreadable();
+    return intptr_t{0};
+  });
 }
 
 ProgramHost::~ProgramHost() {
@@ -54,10 +68,14 @@ ProgramHost::~ProgramHost() {
 
 bool ProgramHost::Start(const ParsedCommand& parsed) {
   if (!g_criteriaFilePath.empty()) {
-    LoadCriteriaFile(g_criteriaFilePath);
+    if (!LoadCriteriaFile(g_criteriaFilePath)) ReportCriteriaFileUnreadable();
     g_criteriaFilePath.clear();
   }
-  if (!g_instanceName.empty()) m_Channel.Start(g_mainWindowClassName, m_Host.Target());
+  std::string why;
+  if (!g_instanceName.empty() && !m_Channel.Start(g_mainWindowClassName, m_Host.Target(), &why)) {
+    std::fprintf(stderr, "GlimmerQuorum: later starts cannot hand over to this instance: %s\n",
+                 why.c_str());
+  }
   if (!parsed.databasePath.empty()) OpenDatabaseOption(parsed.databasePath);
   if (parsed.rest.find_first_not_of(' ') != std::string::npos) {
     OpenPath(m_Db, *m_Loader, parsed.rest, !parsed.databasePath.empty());
@@ -80,9 +98,11 @@ void ProgramHost::OpenDatabaseOption(const std::string& option) {
   }
 }
 
-void ProgramHost::LoadCriteriaFile(const std::string& path) {
+bool ProgramHost::LoadCriteriaFile(const std::string& path) {
   Criteria criteria;
-  if (ReadCriteriaFile(path, &criteria)) SetCurrentCriteria(criteria);
+  if (!ReadCriteriaFile(path, &criteria)) return false;
+  SetCurrentCriteria(criteria);
+  return true;
 }
 
 void ProgramHost::ShutDown() {
@@ -104,7 +124,9 @@ intptr_t ProgramHost::OnCopyData(uintptr_t wParam, const CopyData& block) {
   }
   g_selectFlag = request.select;
   g_activateFlag = request.activate;
-  if (!request.criteriaFile.empty()) LoadCriteriaFile(request.criteriaFile);
+  if (!request.criteriaFile.empty() && !LoadCriteriaFile(request.criteriaFile)) {
+    m_Host.Target().Post(kMsgCriteriaFileUnreadable);
+  }
   if (!request.deletePath.empty()) {
     if (ImageRecord* record = m_Db.FindByPath(request.deletePath)) {
       m_Db.RemoveRecord(record);

@@ -42,7 +42,9 @@ class ProgramHost {
 
  private:
   void OpenDatabaseOption(const std::string& option);
-  void LoadCriteriaFile(const std::string& path);
+  // Makes the file's criteria the current ones; false (nothing changed) when it cannot
+  // be read.
+  bool LoadCriteriaFile(const std::string& path);
 
   HeadlessHost& m_Host;
   StatusBar m_Status;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "db/DatabaseOps.h"
@@ -209,6 +210,16 @@ TEST_F(ProgramTest, ALaterStartGivesUpOnAStoppedInstanceAfterTheRetryPeriod) {
   ASSERT_TRUE(ReadWholeTextFile(Path("r.txt"), -1, &result));
   EXPECT_EQ(result, "!status: 3 - Server not found.\n");
   kill(first, SIGCONT);
+  EXPECT_EQ(Terminate(first), 0);
+}
+
+TEST_F(ProgramTest, ACriteriaFileThatDoesNotParseIsReported) {
+  std::ofstream(Path("bad.txt")) << "50 50 x";
+  pid_t first = Start({"-i", m_Label, "-c", Path("bad.txt"), "--db", Path("c.gqdb")}, "first.txt");
+  ASSERT_TRUE(WaitForText("first.txt", "Can't read criterias file."));
+  ASSERT_TRUE(WaitForInstance(m_Label));
+  EXPECT_EQ(RunToEnd({"-i", m_Label, "-c", Path("bad.txt")}, "second.txt"), 0);
+  EXPECT_TRUE(WaitForText("first.txt", "Can't read criterias file.", 2));
   EXPECT_EQ(Terminate(first), 0);
 }
 
