@@ -5,7 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
+#include <cstring>
 
 #include "platform/FileReplace.h"
 
@@ -33,17 +33,17 @@ bool CopyDescriptor(int from, int to) {
 bool CopyBesideAndRename(const std::string& source, const std::string& target) {
   int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  std::string pattern = target + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int out = mkostemp(name.data(), O_CLOEXEC);
+  std::string name;
+  int out = CreateUniqueFile(target + ".", "", &name);
   bool ok = out >= 0 && CopyDescriptor(in, out) && fsync(out) == 0;
   close(in);
   if (out >= 0) ok = close(out) == 0 && ok;
-  if (ok) ok = rename(name.data(), target.c_str()) == 0;
-  if (!ok && out >= 0) unlink(name.data());
+  if (ok) ok = rename(name.c_str(), target.c_str()) == 0;
+  if (!ok && out >= 0) unlink(name.c_str());
   return ok;
 }
+
+std::string Reason(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 }  // namespace
 
@@ -54,6 +54,12 @@ std::string TemporaryFolder() {
   return folder;
 }
 
+void ReportLostResultFile(const AtomicFile& file) {
+  std::string reason = file.Error().empty() ? std::string() : " (" + file.Error() + ")";
+  std::fprintf(stderr, "GlimmerQuorum: the result file %s cannot be written%s.\n",
+               file.Target().c_str(), reason.c_str());
+}
+
 AtomicFile::AtomicFile(std::string target) : m_Target(std::move(target)) {}
 
 AtomicFile::~AtomicFile() {
@@ -62,18 +68,20 @@ AtomicFile::~AtomicFile() {
 
 FILE* AtomicFile::Open() {
   if (m_File) return m_File;
-  std::string pattern = TemporaryFolder() + "/AtomicFileXXXXXX.txt";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkostemps(name.data(), 4, O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  m_File = fdopen(fd, "w");
-  if (!m_File) {
-    close(fd);
-    unlink(name.data());
+  std::string name;
+  int fd = CreateUniqueFile(TemporaryFolder() + "/AtomicFile", ".txt", &name);
+  if (fd < 0) {
+    m_Error = Reason("can't create a temporary file in " + TemporaryFolder());
     return nullptr;
   }
-  m_TemporaryPath = name.data();
+  m_File = fdopen(fd, "w");
+  if (!m_File) {
+    m_Error = Reason("can't open " + name);
+    close(fd);
+    unlink(name.c_str());
+    return nullptr;
+  }
+  m_TemporaryPath = name;
   return m_File;
 }
 
@@ -97,6 +105,7 @@ bool AtomicFile::Commit() {
   written = std::fclose(m_File) == 0 && written;
   m_File = nullptr;
   if (!written) {
+    m_Error = Reason("can't write " + m_TemporaryPath);
     unlink(m_TemporaryPath.c_str());
     return false;
   }
@@ -110,6 +119,7 @@ bool AtomicFile::ReplaceTarget() {
   }
   bool ok = errno == EXDEV && CopyBesideAndRename(m_TemporaryPath, m_Target);
   if (ok) SyncParentFolder(m_Target);
+  if (!ok) m_Error = Reason("can't replace " + m_Target);
   unlink(m_TemporaryPath.c_str());
   return ok;
 }

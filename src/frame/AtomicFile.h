@@ -1,7 +1,8 @@
 // A result file that readers only ever see old or complete: the text is written to a
 // temporary file ("AtomicFile*.txt" in the temporary folder), and commit replaces the
-// target with it in one rename after an fsync. With an empty target, commit copies the
-// text to standard output instead. Short-lived; owned by the operation that writes a
+// target with it in one rename after an fsync. The file gets the mode a new file of the
+// user gets (0666 less the umask). With an empty target, commit copies the text to
+// standard output instead. Short-lived; owned by the operation that writes a
 // result; one thread at a time.
 #pragma once
 
@@ -31,6 +32,8 @@ class AtomicFile {
   bool Commit();
 
   const std::string& Target() const { return m_Target; }
+  // Why the last Open or Commit failed ("can't replace <target>: <reason>").
+  const std::string& Error() const { return m_Error; }
   const std::string& TemporaryPath() const { return m_TemporaryPath; }
 
  private:
@@ -40,7 +43,12 @@ class AtomicFile {
   FILE* m_File = nullptr;
   std::string m_TemporaryPath;
   std::string m_Target;
+  std::string m_Error;
 };
+
+// Tells on standard error that the file's target was not written, and why: a scripted
+// caller that finds no result file learns nothing else.
+void ReportLostResultFile(const AtomicFile& file);
 
 // The system's temporary folder ($TMPDIR or /tmp), without a trailing "/".
 std::string TemporaryFolder();

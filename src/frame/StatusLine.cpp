@@ -57,13 +57,12 @@ bool WriteStatusIntoResultFile(std::string_view queryText, int code, std::string
 bool WriteStatusToFile(const std::string& resultFile, int code, std::string_view text) {
   AtomicFile result(resultFile);
   FILE* file = result.Open();
-  if (!file) return false;
   std::string line = StatusLine(code, text);
-  if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) {
-    result.Discard();
-    return false;
-  }
-  return result.Commit();
+  bool written = file && std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  if (!written) result.Discard();
+  if (written && result.Commit()) return true;
+  ReportLostResultFile(result);
+  return false;
 }
 
 }  // namespace gq

@@ -33,7 +33,8 @@ std::string StatusLine(int code, std::string_view text);
 // Parses a status line back; only the code is taken. False if it is none.
 bool ParseStatusLine(std::string_view line, int* code);
 
-// Replaces the file with one status line (through an AtomicFile); false on failure.
+// Replaces the file with one status line (through an AtomicFile); false on failure,
+// which standard error reports.
 bool WriteStatusToFile(const std::string& resultFile, int code, std::string_view text);
 
 // Parses the query text (first rank, last rank, result-file word, picture word); when

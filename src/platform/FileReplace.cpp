@@ -1,6 +1,7 @@
 #include "platform/FileReplace.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,25 @@ bool WriteAll(int fd, const std::string& content) {
 }
 
 }  // namespace
+
+int CreateUniqueFile(const std::string& prefix, const std::string& suffix, std::string* path) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[6];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
+    std::string name = prefix;
+    for (unsigned char r : random) name += kLetters[r % (sizeof kLetters - 1)];
+    name += suffix;
+    int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      *path = name;
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
 
 bool SyncParentFolder(const std::string& path) {
   int fd = open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -23,6 +23,11 @@ void PutStatus(AtomicFile* output, int code) {
   if (file) std::fputs(StatusLine(code, StatusText(code)).c_str(), file);
 }
 
+// Commits the output; a result file that cannot be written is told on standard error.
+void Finish(AtomicFile* output) {
+  if (!output->Commit() && !output->Target().empty()) ReportLostResultFile(*output);
+}
+
 // The criteria file as text; false when it cannot be read or exceeds 4096 bytes.
 bool ReadCriteriaText(const std::string& path, std::string* text) {
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -85,14 +90,14 @@ void RunClientRequest(const ParsedCommand& parsed) {
   if (query && !g_criteriaFilePath.empty() &&
       !ReadCriteriaText(g_criteriaFilePath, &criteriaText)) {
     PutStatus(&output, kStatusCriteriaUnreadable);
-    output.Commit();
+    Finish(&output);
     return;
   }
   ClientSocket socket;
   if (socket.Connect(parsed.clientHost, parsed.clientPort) != 0 ||
       !SendText(socket.Stream(), GreetingText(g_instanceName))) {
     PutStatus(&output, kStatusRemoteServerNotFound);
-    output.Commit();
+    Finish(&output);
     return;
   }
   if (query) {
@@ -101,7 +106,7 @@ void RunClientRequest(const ParsedCommand& parsed) {
     LoadThroughLink(socket, parsed.rest);
   }
   socket.Close();
-  output.Commit();
+  Finish(&output);
 }
 
 }  // namespace gq

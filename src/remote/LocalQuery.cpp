@@ -41,11 +41,11 @@ bool LocalQuery(std::string_view queryText, const std::string& criteriaFile,
                      context.engine.SimilarText(record, query.first, query.last, weights);
   AtomicFile out(query.resultFile);
   FILE* file = out.Open();
-  if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
-    out.Discard();
-    return false;
-  }
-  return out.Commit();
+  bool written = file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (!written) out.Discard();
+  if (written && out.Commit()) return true;
+  ReportLostResultFile(out);
+  return false;
 }
 
 }  // namespace gq

@@ -75,8 +75,15 @@ TEST_F(EntryTest, QueryWithoutInstanceWritesItsStatusIntoTheResultFile) {
   ASSERT_TRUE(ReadWholeTextFile(m_Dir + "/r.txt", -1, &result));
   EXPECT_EQ(result, "!status: 2 - Missing instance option for query.\n");
 
-  run = Start({"-q", "1", "5", "/nonexistent-folder/r.txt", "x.jpg"});
-  EXPECT_EQ(run.exitCode, 0);  // nothing to write to: the status is lost, no crash
+  // Nothing to write to: the status is lost, and standard error says so.
+  for (const char* instance : {"", "-i"}) {
+    std::vector<std::string> arguments = {"-q", "1", "5", "/nonexistent-folder/r.txt", "x.jpg"};
+    if (*instance)
+      arguments.insert(arguments.begin(), {instance, "entry" + std::to_string(getpid())});
+    run = Start(arguments);
+    EXPECT_EQ(run.exitCode, 0) << instance;
+    EXPECT_NE(run.err.find("/nonexistent-folder/r.txt"), std::string::npos) << run.err;
+  }
 }
 
 TEST_F(EntryTest, BadArgumentsGetClearMessages) {

@@ -70,6 +70,21 @@ TEST(AtomicFile, AnUnwritableTargetFolderFailsAndLeavesNoTemporaryFile) {
   EXPECT_NE(access(temporary.c_str(), F_OK), 0);
 }
 
+TEST(AtomicFile, TheResultFileGetsTheModeTheUmaskAllows) {
+  std::string target = ::testing::TempDir() + "/atomic_mode.txt";
+  mode_t saved = umask(022);
+  for (mode_t mask : {022, 077, 002}) {
+    umask(mask);
+    AtomicFile file(target);
+    std::fputs("x", file.Open());
+    ASSERT_TRUE(file.Commit());
+    struct stat info;
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << std::oct << mask;
+  }
+  umask(saved);
+}
+
 TEST(AtomicFile, NoTemporaryFolderMeansNoFile) {
   setenv("TMPDIR", "/nonexistent-tmp", 1);
   AtomicFile file(::testing::TempDir() + "/never.txt");
