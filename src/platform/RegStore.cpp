@@ -1,5 +1,8 @@
 #include "platform/RegStore.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -70,6 +73,36 @@ std::optional<uint32_t> ParseHex8(const std::string& digits) {
   return value;
 }
 
+std::string Trimmed(const std::string& line) {
+  size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return std::string();
+  return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool IsKeyHeader(const std::string& line) {
+  std::string text = Trimmed(line);
+  return text.size() >= 2 && text.front() == '[' && text.back() == ']';
+}
+
+// Key names compare without regard to letter case, as the registry does.
+bool IsOurKey(const std::string& line) {
+  std::string text = Trimmed(line);
+  std::string key = kKey;
+  return text.size() == key.size() &&
+         std::equal(text.begin(), text.end(), key.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+std::string ValueLine(const RegStore::Value& value) {
+  if (value.type == RegStore::Type::String)
+    return Quote(value.name) + "=" + Quote(value.text) + "\n";
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", value.dword);
+  return Quote(value.name) + "=dword:" + hex + "\n";
+}
+
 }  // namespace
 
 std::string RegStore::DefaultPath() {
@@ -112,33 +145,59 @@ std::optional<RegStore::Value> RegStore::ParseLine(const std::string& rawLine) {
 
 bool RegStore::Load(const std::string& path) {
   m_Values.clear();
+  m_Lines.clear();
+  m_NewValuesAt = kNoKey;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::string line;
-  while (std::getline(in, line)) {
-    std::optional<Value> value = ParseLine(line);
-    if (!value) continue;
-    if (Value* existing = Find(value->name)) {
-      *existing = *value;
-    } else {
-      m_Values.push_back(*value);
+  bool ours = false;
+  std::string text;
+  while (std::getline(in, text)) {
+    Line line{text, std::nullopt};
+    if (IsKeyHeader(text)) {
+      ours = IsOurKey(text);
+    } else if (std::optional<Value> value = ours ? ParseLine(text) : std::nullopt) {
+      line.valueName = value->name;
+      if (Value* existing = Find(value->name)) {
+        *existing = *value;
+      } else {
+        m_Values.push_back(*value);
+      }
     }
+    m_Lines.push_back(line);
+    if (ours && !Trimmed(text).empty()) m_NewValuesAt = m_Lines.size();
   }
   return true;
 }
 
 std::string RegStore::Serialize() const {
   std::ostringstream out;
-  out << kHeader << "\n\n" << kKey << "\n";
-  for (const Value& value : m_Values) {
-    out << Quote(value.name) << "=";
-    if (value.type == Type::Dword) {
-      char hex[9];
-      std::snprintf(hex, sizeof hex, "%08x", value.dword);
-      out << "dword:" << hex << "\n";
-    } else {
-      out << Quote(value.text) << "\n";
+  auto writeNewValues = [&] {
+    for (const Value& value : m_Values) {
+      if (!InFile(value.name)) out << ValueLine(value);
     }
+  };
+  if (m_Lines.empty()) {
+    out << kHeader << "\n\n" << kKey << "\n";
+    writeNewValues();
+    return out.str();
+  }
+  std::vector<std::string> written;
+  for (size_t i = 0; i < m_Lines.size(); ++i) {
+    if (i == m_NewValuesAt) writeNewValues();
+    const Line& line = m_Lines[i];
+    if (!line.valueName) {
+      out << line.text << "\n";
+    } else if (std::find(written.begin(), written.end(), *line.valueName) == written.end()) {
+      written.push_back(*line.valueName);  // a repeated value is written once, where it came first
+      out << ValueLine(*Find(*line.valueName));
+    }
+  }
+  if (m_NewValuesAt == m_Lines.size()) writeNewValues();
+  bool anyNew = std::any_of(m_Values.begin(), m_Values.end(),
+                            [&](const Value& value) { return !InFile(value.name); });
+  if (m_NewValuesAt == kNoKey && anyNew) {
+    out << "\n" << kKey << "\n";
+    writeNewValues();
   }
   return out.str();
 }
@@ -177,6 +236,11 @@ void RegStore::SetString(const std::string& name, const std::string& text) {
   value->type = Type::String;
   value->dword = 0;
   value->text = text;
+}
+
+bool RegStore::InFile(const std::string& name) const {
+  return std::any_of(m_Lines.begin(), m_Lines.end(),
+                     [&](const Line& line) { return line.valueName == name; });
 }
 
 RegStore::Value* RegStore::Find(const std::string& name) {

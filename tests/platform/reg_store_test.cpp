@@ -31,7 +31,7 @@ TEST(RegStore, RoundTripKeepsTypesAndAwkwardText) {
 TEST(RegStore, GarbageAndTruncatedLinesAreSkipped) {
   std::string path = ::testing::TempDir() + "/reg_garbage.reg";
   std::ofstream(path, std::ios::binary)
-      << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\X]\n"
+      << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\GlimmerQuorum]\n"
       << "\"VTB\"=\"1\"\n"            // text, not a word
       << "\"VSB\"=dword:0000\n"       // short but valid hex
       << "\"SSN\"=dword:123456789\n"  // too many digits
@@ -48,6 +48,38 @@ TEST(RegStore, GarbageAndTruncatedLinesAreSkipped) {
   EXPECT_FALSE(store.GetDword("SBL").has_value());
   EXPECT_FALSE(store.GetString("ImportCmd").has_value());
   EXPECT_EQ(store.GetDword("NoZoom"), 0u);
+}
+
+TEST(RegStore, OnlyOurSectionIsReadAndEveryOtherLineSurvivesASave) {
+  std::string path = ::testing::TempDir() + "/reg_sections.reg";
+  const std::string other =
+      "[HKEY_CURRENT_USER\\Software\\Other]\n\"VTB\"=dword:00000000\n\"Name\"=\"x\"\n\n";
+  const std::string later = "[HKEY_CURRENT_USER\\Software\\Later]\r\n\"SSN\"=dword:00000005\r\n";
+  std::ofstream(path, std::ios::binary)
+      << "Windows Registry Editor Version 5.00\n\n"
+      << other << "[hkey_current_user\\software\\glimmerquorum]\n\"VSB\"=dword:00000000\n"
+      << "; kept comment\n\"Future\"=hex:01,02\n\n"
+      << later;
+  RegStore store;
+  ASSERT_TRUE(store.Load(path));
+  EXPECT_FALSE(store.GetDword("VTB").has_value());
+  EXPECT_FALSE(store.GetString("Name").has_value());
+  EXPECT_FALSE(store.GetDword("SSN").has_value());
+  EXPECT_EQ(store.GetDword("VSB"), 0u);
+
+  store.SetDword("VSB", 1);
+  store.SetDword("VTB", 1);
+  ASSERT_TRUE(store.Save(path));
+  std::ifstream in(path, std::ios::binary);
+  std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(saved.find(other), std::string::npos) << saved;
+  EXPECT_NE(saved.find(later), std::string::npos) << saved;
+  EXPECT_NE(saved.find("; kept comment\n\"Future\"=hex:01,02\n"), std::string::npos) << saved;
+  RegStore reloaded;
+  ASSERT_TRUE(reloaded.Load(path));
+  EXPECT_EQ(reloaded.GetDword("VSB"), 1u);
+  EXPECT_EQ(reloaded.GetDword("VTB"), 1u);
+  EXPECT_EQ(reloaded.Values().size(), 2u);
 }
 
 TEST(RegStore, MissingFileLoadsEmpty) {
