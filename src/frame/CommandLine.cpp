@@ -230,6 +230,8 @@ ParseOutcome AfterOptions(const std::string& commandLine, ParsedCommand* parsed,
         return ParseOutcome::kUnavailable;
       }
       if (hooks.handOver(*parsed, commandLine)) return ParseOutcome::kFinished;
+      // The instance may have ended meanwhile; then this start takes over its label.
+      g_instanceMutex.Create(g_instanceName);
     }
   }
   if (parsed->deleteFlag) {

@@ -16,6 +16,7 @@
 #include "frame/TextFile.h"
 #include "loading/LoaderTestSupport.h"
 #include "platform/InstanceChannel.h"
+#include "platform/NamedMutex.h"
 #include "platform/Process.h"
 #include "support/ProgramRun.h"
 
@@ -211,6 +212,28 @@ TEST_F(ProgramTest, ALaterStartGivesUpOnAStoppedInstanceAfterTheRetryPeriod) {
   EXPECT_EQ(result, "!status: 3 - Server not found.\n");
   kill(first, SIGCONT);
   EXPECT_EQ(Terminate(first), 0);
+}
+
+TEST_F(ProgramTest, AStartThatOutlivesTheInstanceItTriedTakesOverTheLabel) {
+  // An instance that declines while it ends, then lets go of its label.
+  NamedMutex instance;
+  ASSERT_EQ(instance.Create("GlimmerQuorum_" + m_Label), NamedMutex::Result::Created);
+  int offers = 0;
+  MessageWindow window([&](unsigned message, uintptr_t, intptr_t) -> intptr_t {
+    offers += message == kMsgCopyData;
+    return 0;
+  });
+  InstanceChannelServer channel;
+  ASSERT_TRUE(channel.Start("GlimmerQuorumAppClass_" + m_Label, window.Target()));
+  pid_t later = Start({"-i", m_Label, "--db", Path("c.gqdb")}, "later.txt");
+  ASSERT_TRUE(WaitHandlingSent([&] { return offers > 0; }, std::chrono::seconds(30)));
+  channel.Stop();
+  instance.Release();
+
+  ASSERT_TRUE(WaitForInstance(m_Label));
+  NamedMutex third;
+  EXPECT_EQ(third.Create("GlimmerQuorum_" + m_Label), NamedMutex::Result::AlreadyExisted);
+  EXPECT_EQ(Terminate(later), 0);
 }
 
 TEST_F(ProgramTest, ACriteriaFileThatDoesNotParseIsReported) {
