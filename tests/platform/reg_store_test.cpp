@@ -62,9 +62,7 @@ TEST(RegStore, OnlyOurSectionIsReadAndEveryOtherLineSurvivesASave) {
       << later;
   RegStore store;
   ASSERT_TRUE(store.Load(path));
-  EXPECT_FALSE(store.GetDword("VTB").has_value());
-  EXPECT_FALSE(store.GetString("Name").has_value());
-  EXPECT_FALSE(store.GetDword("SSN").has_value());
+  EXPECT_EQ(store.Values().size(), 1u);
   EXPECT_EQ(store.GetDword("VSB"), 0u);
 
   store.SetDword("VSB", 1);
