@@ -132,14 +132,15 @@ bool WriteThumbnailBlock(ByteStream& out, const ImageRecord& record) {
          out.WriteAll(record.m_ThumbPixels, static_cast<size_t>(bytes));
 }
 
-CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* record) {
+CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* record,
+                               int32_t maxSide) {
   SetRecordThumbnail(record, nullptr, 0, 0);
   int32_t width = 0;
   int32_t height = 0;
   int32_t count = 0;
   if (!Read32(in, &width) || !Read32(in, &height)) return CodecStatus::kShort;
-  if (static_cast<uint32_t>(width) > kMaxStoredThumbnailSide ||
-      static_cast<uint32_t>(height) > kMaxStoredThumbnailSide) {
+  if (static_cast<uint32_t>(width) > static_cast<uint32_t>(maxSide) ||
+      static_cast<uint32_t>(height) > static_cast<uint32_t>(maxSide)) {
     return CodecStatus::kDamaged;
   }
   if (!Read32(in, &count)) return CodecStatus::kShort;

@@ -31,8 +31,10 @@ CodecStatus ReadRecord(ByteStream& in, int32_t version, int64_t remaining, Image
 bool WriteThumbnailBlock(ByteStream& out, const ImageRecord& record);
 
 // Reads a thumbnail block into fresh pixels of the record (counted as loaded). Sides
-// above 1024, a byte count other than the computed one, or fewer bytes left than it
-// needs, are damage; then the record keeps sizes 0 and no pixels.
-CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* record);
+// above maxSide, a byte count other than the computed one, or fewer bytes left than it
+// needs, are damage, found before any pixel is read; then the record keeps sizes 0 and
+// no pixels.
+CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* record,
+                               int32_t maxSide = kMaxStoredThumbnailSide);
 
 }  // namespace gq

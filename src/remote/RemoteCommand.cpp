@@ -10,7 +10,9 @@
 #include "remote/StatusIO.h"
 #include "remote/StreamAdapters.h"
 #include "search/CriteriaFile.h"
+#include "signature/Signature.h"
 #include "signature/Similarity.h"
+#include "signature/Thumbnail.h"
 
 namespace gq {
 namespace {
@@ -76,7 +78,9 @@ class AddCommand : public RemoteCommand {
   }
 
   // The record arrives as the database reader reads it: any version it accepts, with
-  // the lengths bounded by the file format's own limits.
+  // the lengths bounded by the file format's own limits. A path that would break the
+  // one-path-per-line results, or a thumbnail larger than the loader makes, is refused
+  // before its pixels are read.
   bool ReadArguments(const CommandStream& stream) override {
     int32_t version = 0;
     if (!ReadInt32(stream, &version) || version < kOldestAddVersion ||
@@ -85,11 +89,14 @@ class AddCommand : public RemoteCommand {
     }
     CommandByteStream in(stream);
     if (ReadRecord(in, version, -1, m_Record) != CodecStatus::kOk) return false;
-    if (m_Record->m_Path.empty()) return false;
-    if (ReadThumbnailBlock(in, -1, m_Record) != CodecStatus::kOk) return false;
+    if (m_Record->m_Path.empty() || m_Record->m_Path.find_first_of("\r\n") != std::string::npos) {
+      return false;
+    }
+    if (ReadThumbnailBlock(in, -1, m_Record, kThumbnailSide) != CodecStatus::kOk) return false;
     // The offset named a place in the client's own file; here the thumbnail lives in
     // memory until this database pages it out.
     m_Record->m_ThumbOffset = -1;
+    if (version < kAddRecordVersion) ConvertOldRecord();
     return true;
   }
 
@@ -102,6 +109,17 @@ class AddCommand : public RemoteCommand {
 
  private:
   static constexpr int32_t kOldestAddVersion = 4;
+
+  // Older versions carry neither the picture size nor a usable signature. As when the
+  // database reader converts a record whose picture it cannot decode, both follow from
+  // the thumbnail; the path names a file on the client's machine, so it is not opened.
+  void ConvertOldRecord() {
+    m_Record->m_PictureWidth = m_Record->m_ThumbWidth;
+    m_Record->m_PictureHeight = m_Record->m_ThumbHeight;
+    ComputeSignature(m_Record->m_ThumbWidth, m_Record->m_ThumbHeight, m_Record->m_ThumbPixels,
+                     m_Record->m_PictureWidth, m_Record->m_PictureHeight, m_Record->m_Signature);
+  }
+
   ImageRecord* m_Record;  // owned until executed
 };
 

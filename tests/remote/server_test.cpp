@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "remote/RemoteTestSupport.h"
 #include "search/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
+#include "signature/Signature.h"
 #include "signature/Similarity.h"
 
 namespace gq::test {
@@ -108,12 +111,59 @@ TEST_F(ServerTest, AddStoresTheRecordWithThumbnailAndSignature) {
   EXPECT_EQ(Ask(AddRequest(*sent, 4)), Status(0));
   sent->m_Path = "/pics/old5.png";
   EXPECT_EQ(Ask(AddRequest(*sent, 5)), Status(0));
+  // Those carry no signature and no picture size: both follow from the thumbnail.
+  int16_t fromThumbnail[kSignatureLength] = {};
+  ASSERT_TRUE(ComputeSignature(sent->m_ThumbWidth, sent->m_ThumbHeight, sent->m_ThumbPixels,
+                               sent->m_ThumbWidth, sent->m_ThumbHeight, fromThumbnail));
+  ui.OnUi([&] {
+    for (const char* path : {"/pics/old4.png", "/pics/old5.png"}) {
+      ImageRecord* stored = ui.Db().FindByPath(path);
+      ASSERT_NE(stored, nullptr) << path;
+      EXPECT_EQ(stored->m_PictureWidth, sent->m_ThumbWidth) << path;
+      EXPECT_EQ(stored->m_PictureHeight, sent->m_ThumbHeight) << path;
+      EXPECT_EQ(0, std::memcmp(stored->m_Signature, fromThumbnail, 103 * sizeof(int16_t))) << path;
+    }
+  });
   for (int32_t version : {3, 7}) {
     sent->m_Path = "/pics/v" + std::to_string(version) + ".png";
     EXPECT_EQ(Ask(AddRequest(*sent, version)), Status(100)) << version;
   }
   ui.OnUi([&] { EXPECT_EQ(ui.Db().Count(), 9); });
   DestroyRecord(sent);
+}
+
+// Paths that would break the one-path-per-line results and thumbnails the loader never
+// makes are refused as soon as their head arrives, before any pixel is read.
+TEST_F(ServerTest, AddRefusesPathsWithLineBreaksAndOversizedThumbnails) {
+  struct Case {
+    std::string path;
+    int32_t width, height;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"/pics/a.png\n/etc/shadow", 40, 30, false},
+      {"/pics/b.png\r", 40, 30, false},
+      {"\n/pics/c.png", 40, 30, false},
+      {"/pics/d.png", 97, 30, false},
+      {"/pics/e.png", 30, 97, false},
+      {"/pics/f.png", 1024, 1024, false},
+      {"/pics/g.png", 96, 96, true},
+      {"/pics/h.png", 96, 1, true},
+  };
+  for (const Case& c : cases) {
+    ImageRecord* record = MakeRecord(c.path, 1000);
+    size_t bytes = static_cast<size_t>(ThumbnailBytes(c.width, c.height));
+    SetRecordThumbnail(record, static_cast<uint8_t*>(std::calloc(bytes, 1)), c.width, c.height);
+    std::string request = AddRequest(*record);
+    RawClient client(port);
+    client.Greet("GlimmerQuorum_x");
+    client.Send(c.stored ? request : request.substr(0, request.size() - bytes));
+    std::string line;
+    ASSERT_TRUE(client.Line(&line)) << c.path << " " << c.width << "x" << c.height;
+    EXPECT_EQ(line + "\n", Status(c.stored ? 0 : 100)) << c.path << " " << c.width;
+    DestroyRecord(record);
+  }
+  ui.OnUi([&] { EXPECT_EQ(ui.Db().Count(), 8); });
 }
 
 TEST_F(ServerTest, AddWaitsWhileTheWindowIsBusy) {
