@@ -149,8 +149,10 @@ bool WaitReadable(const CommandStream& stream, int32_t* budgetMs) {
   return readable;
 }
 
-bool ReadLine(const CommandStream& stream, std::string* line, int32_t* budgetMs, size_t maxLength) {
+bool ReadLine(const CommandStream& stream, std::string* line, int32_t* budgetMs, size_t maxLength,
+              bool* overlong) {
   line->clear();
+  if (overlong) *overlong = false;
   char byte;
   if (!ReadOneByte(stream, &byte, budgetMs)) return false;
   for (;;) {
@@ -169,6 +171,16 @@ bool ReadLine(const CommandStream& stream, std::string* line, int32_t* budgetMs,
     if (!ReadOneByte(stream, &byte, budgetMs)) return true;
   }
   line->clear();
+  if (overlong) *overlong = true;
+  return false;
+}
+
+bool SkipLine(const CommandStream& stream, int32_t* budgetMs, size_t maxBytes) {
+  char byte;
+  for (size_t dropped = 0; dropped < maxBytes; ++dropped) {
+    if (!ReadOneByte(stream, &byte, budgetMs)) return false;
+    if (byte == '\n' || byte == '\0') return true;
+  }
   return false;
 }
 

@@ -57,9 +57,16 @@ bool WaitReadable(const CommandStream& stream, int32_t* budgetMs);
 // it too, while a carriage return followed by another byte (or by nothing) is kept.
 // True when at least the first byte arrived, even if the line then ended through the
 // budget or the end of the stream. False (and *line empty) when no byte arrived or the
-// line grew beyond maxLength bytes, so a peer cannot make the reader store without end.
+// line grew beyond maxLength bytes, so a peer cannot make the reader store without end;
+// in the latter case *overlong (when given) is set and the rest of the line is unread.
 bool ReadLine(const CommandStream& stream, std::string* line, int32_t* budgetMs,
-              size_t maxLength = kDefaultMaxLineLength);
+              size_t maxLength = kDefaultMaxLineLength, bool* overlong = nullptr);
+
+// Reads and drops bytes up to and including the next line feed or zero byte, each after
+// WaitReadable with the shared budget, but no more than maxBytes. True when the end of
+// the line was reached; false when the stream ended, the budget ran out or maxBytes
+// bytes were dropped first.
+bool SkipLine(const CommandStream& stream, int32_t* budgetMs, size_t maxBytes);
 
 // Copies everything from one stream to the other in 4096-byte blocks until the source
 // ends. *bytesWritten counts the bytes written. True when the source ended cleanly;

@@ -23,9 +23,10 @@ inline constexpr std::string_view kGreetingProductWord = "GlimmerQuorum ";
 inline constexpr int32_t kGreetingBudgetMs = 5000;
 // Longest greeting line the server reads (the instance name is the longest).
 inline constexpr size_t kMaxGreetingLineLength = 4096;
-// Longest command line the server reads. A longer line is no command word either; the
-// connection then ends without an answer instead of the server storing it.
+// Longest command line the server reads. A longer line is no command word either: its
+// rest is dropped unstored, up to kMaxDroppedCommandBytes, and it gets status 111.
 inline constexpr size_t kMaxCommandLineLength = 4096;
+inline constexpr size_t kMaxDroppedCommandBytes = 1 << 20;
 // A connection whose next command line has not arrived after this long (greeted but
 // idle) is closed, so that idle clients cannot hold every connection slot.
 inline constexpr int32_t kCommandIdleBudgetMs = 120000;

@@ -139,7 +139,12 @@ std::unique_ptr<RemoteCommand> MakeCommand(const std::string& word) {
 std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream, int32_t idleBudgetMs) {
   std::string word;
   int32_t budget = idleBudgetMs;
-  if (!ReadLine(stream, &word, &budget, kMaxCommandLineLength)) return nullptr;
+  bool overlong = false;
+  if (!ReadLine(stream, &word, &budget, kMaxCommandLineLength, &overlong)) {
+    if (!overlong) return nullptr;
+    // Dropping the rest first lets the answer reach the peer before the connection closes.
+    SkipLine(stream, &budget, kMaxDroppedCommandBytes);
+  }
   if (word != kCommandQuery && word != kCommandKnown && word != kCommandAdd) {
     WriteStatus(stream, kStatusUnknownCommand, StatusText(kStatusUnknownCommand));
     return nullptr;

@@ -192,11 +192,14 @@ TEST_F(ServerTest, OneConnectionCarriesManyCommands) {
 }
 
 TEST_F(ServerTest, UnknownCommandWordsEndTheConnection) {
-  for (const char* word : {"QUERY", "", "add6", "known "}) {
+  const std::string longest(kMaxCommandLineLength, 'q');
+  for (const std::string& word :
+       {std::string("QUERY"), std::string(), std::string("add6"), std::string("known "), longest,
+        longest + "q", std::string(200000, 'k')}) {
     RawClient client(port);
     client.Greet("GlimmerQuorum_x");
-    client.Send(std::string(word) + "\n" + KnownRequest("/pics/p1.png", 0));
-    EXPECT_EQ(client.Rest(), Status(111)) << word;
+    client.Send(word + "\n" + KnownRequest("/pics/p1.png", 0));
+    EXPECT_EQ(client.Rest(), Status(111)) << word.size() << " bytes";
   }
 }
 
