@@ -49,9 +49,16 @@ ssize_t WriteFileWithoutSigpipe(int descriptor, const void* buffer, size_t n) {
   return written;
 }
 
-ssize_t ReadOnce(const CommandStream& stream, void* buffer, size_t n) {
+bool HasStallLimit(const CommandStream& stream) {
+  return stream.kind == kStreamSocket && stream.stallLimitMs > 0;
+}
+
+// A stream with a stall limit never blocks in recv or send; it waits in poll instead.
+int NoWaitFlag(const CommandStream& stream) { return HasStallLimit(stream) ? MSG_DONTWAIT : 0; }
+
+ssize_t ReadOnce(const CommandStream& stream, void* buffer, size_t n, int flags = 0) {
   for (;;) {
-    ssize_t got = stream.kind == kStreamSocket ? recv(stream.descriptor, buffer, n, 0)
+    ssize_t got = stream.kind == kStreamSocket ? recv(stream.descriptor, buffer, n, flags)
                                                : read(stream.descriptor, buffer, n);
     if (got >= 0 || errno != EINTR) return got;
   }
@@ -67,10 +74,10 @@ bool AppendWithin(std::string* line, char byte, size_t maxLength) {
   return true;
 }
 
-// Waits on the socket up to timeoutMs; readable also when the peer closed or the socket
-// failed, so that the following read reports it.
-bool PollReadable(int descriptor, int timeoutMs) {
-  pollfd entry{descriptor, POLLIN, 0};
+// Waits on the socket up to timeoutMs for the events; ready also when the peer closed or
+// the socket failed, so that the following transfer reports it.
+bool PollFor(int descriptor, int16_t events, int timeoutMs) {
+  pollfd entry{descriptor, events, 0};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     int ready = poll(&entry, 1, timeoutMs);
@@ -80,6 +87,18 @@ bool PollReadable(int descriptor, int timeoutMs) {
         deadline - std::chrono::steady_clock::now());
     timeoutMs = static_cast<int>(std::max<int64_t>(0, left.count()));
   }
+}
+
+// After a transfer that would have blocked: a stream with a stall limit waits for the
+// socket up to the limit (false, errno ETIMEDOUT, when it passes); others pause briefly.
+bool AwaitRetry(const CommandStream& stream, int16_t events) {
+  if (!HasStallLimit(stream)) {
+    PauseBeforeRetry();
+    return true;
+  }
+  if (PollFor(stream.descriptor, events, stream.stallLimitMs)) return true;
+  errno = ETIMEDOUT;
+  return false;
 }
 
 }  // namespace
@@ -94,11 +113,10 @@ int64_t ReadExact(const CommandStream& stream, void* buffer, size_t n) {
   char* bytes = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < n) {
-    ssize_t got = ReadOnce(stream, bytes + done, n - done);
+    ssize_t got = ReadOnce(stream, bytes + done, n - done, NoWaitFlag(stream));
     if (got == 0) break;
     if (got < 0) {
-      if (!IsWouldBlock(errno)) return -1;
-      PauseBeforeRetry();
+      if (!IsWouldBlock(errno) || !AwaitRetry(stream, POLLIN)) return -1;
       continue;
     }
     done += static_cast<size_t>(got);
@@ -111,16 +129,15 @@ int64_t Write(const CommandStream& stream, const void* buffer, size_t n) {
   const char* bytes = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < n) {
-    ssize_t sent = stream.kind == kStreamSocket
-                       ? send(stream.descriptor, bytes + done, n - done, MSG_NOSIGNAL)
-                       : WriteFileWithoutSigpipe(stream.descriptor, bytes + done, n - done);
+    ssize_t sent =
+        stream.kind == kStreamSocket
+            ? send(stream.descriptor, bytes + done, n - done, MSG_NOSIGNAL | NoWaitFlag(stream))
+            : WriteFileWithoutSigpipe(stream.descriptor, bytes + done, n - done);
     if (sent > 0) {
       done += static_cast<size_t>(sent);
     } else if (sent < 0 && errno == EINTR) {
       continue;
-    } else if (sent < 0 && IsWouldBlock(errno)) {
-      PauseBeforeRetry();
-    } else {
+    } else if (!(sent < 0 && IsWouldBlock(errno) && AwaitRetry(stream, POLLOUT))) {
       return -1;
     }
   }
@@ -139,10 +156,10 @@ bool WaitReadable(const CommandStream& stream, int32_t* budgetMs) {
   if (stream.kind == kStreamNone) return false;
   if (*budgetMs == kNoTimeLimit || stream.kind == kStreamFile) return true;
   if (*budgetMs < 0) return false;
-  if (PollReadable(stream.descriptor, 0)) return true;
+  if (PollFor(stream.descriptor, POLLIN, 0)) return true;
   if (*budgetMs == 0) return false;
   HighResTime start = HighResNow();
-  bool readable = PollReadable(stream.descriptor, *budgetMs);
+  bool readable = PollFor(stream.descriptor, POLLIN, *budgetMs);
   int64_t left = static_cast<int64_t>(*budgetMs) - MillisecondsSince(start);
   // Never lands on kNoTimeLimit, which would turn a spent budget into an endless one.
   *budgetMs = static_cast<int32_t>(std::max<int64_t>(left, int64_t{kNoTimeLimit} + 1));

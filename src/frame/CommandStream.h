@@ -21,6 +21,10 @@ enum CommandStreamKind : int8_t {
 struct CommandStream {
   int32_t descriptor = -1;
   int8_t kind = kStreamNone;
+  // Socket streams only: when positive, ReadExact and Write give up (negative result,
+  // errno ETIMEDOUT) once this many milliseconds pass without a byte moving, so a peer
+  // that stops midway cannot hold the caller. 0: they wait as long as the peer does.
+  int32_t stallLimitMs = 0;
 };
 
 // The time-budget value that means "no time limit": the stream counts as readable at

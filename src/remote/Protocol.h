@@ -31,6 +31,10 @@ inline constexpr size_t kMaxDroppedCommandBytes = 1 << 20;
 // idle) is closed, so that idle clients cannot hold every connection slot.
 inline constexpr int32_t kCommandIdleBudgetMs = 120000;
 
+// Reading a command's fields and writing its reply end the connection once this long
+// passes without a byte moving, so a client that stops midway frees its slot.
+inline constexpr int32_t kTransferStallLimitMs = 10000;
+
 inline constexpr std::string_view kCommandQuery = "query";
 inline constexpr std::string_view kCommandKnown = "known";
 inline constexpr std::string_view kCommandAdd = "add";

@@ -21,10 +21,12 @@ constexpr auto kStopWait = std::chrono::seconds(10);
 
 }  // namespace
 
-Server::Server(MessageTarget window, std::string instanceName, uint32_t bindAddress)
+Server::Server(MessageTarget window, std::string instanceName, uint32_t bindAddress,
+               int32_t stallLimitMs)
     : ListenSocket(bindAddress),
       m_Window(std::move(window)),
-      m_InstanceName(std::move(instanceName)) {}
+      m_InstanceName(std::move(instanceName)),
+      m_StallLimitMs(stallLimitMs) {}
 
 Server::~Server() { Stop(); }
 
@@ -120,7 +122,7 @@ void Server::Serve(Connection* connection) {
   CommandStream stream;
   {
     std::lock_guard<std::mutex> guard(m_Lock);
-    stream = {connection->socket, kStreamSocket};
+    stream = {connection->socket, kStreamSocket, m_StallLimitMs};
   }
   int32_t peerProtocol = 0;
   if (ReadGreeting(stream, m_InstanceName, &peerProtocol)) {

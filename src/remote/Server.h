@@ -19,6 +19,7 @@
 
 #include "platform/MessageWindow.h"
 #include "remote/ListenSocket.h"
+#include "remote/Protocol.h"
 
 namespace gq {
 
@@ -29,8 +30,10 @@ inline constexpr int kMaxConnections = 64;
 class Server : public ListenSocket {
  public:
   // window: the main window that runs the commands. instanceName: the label a client's
-  // greeting must carry (copied). bindAddress in host order.
-  Server(MessageTarget window, std::string instanceName, uint32_t bindAddress = INADDR_ANY);
+  // greeting must carry (copied). bindAddress in host order. stallLimitMs: how long a
+  // command's fields or its reply may stand still before the connection ends.
+  Server(MessageTarget window, std::string instanceName, uint32_t bindAddress = INADDR_ANY,
+         int32_t stallLimitMs = kTransferStallLimitMs);
   ~Server() override;  // stops
 
   // Starts the accept thread on the port (0: any free port). False when the thread
@@ -64,6 +67,7 @@ class Server : public ListenSocket {
 
   MessageTarget m_Window;
   const std::string m_InstanceName;
+  const int32_t m_StallLimitMs;
   std::thread m_AcceptThread;
   std::atomic<bool> m_AcceptLoopEnded{false};
   std::atomic<bool> m_Stopping{false};

@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -267,6 +269,58 @@ TEST(CommandStreamWrite, LargeWriteArrivesWhole) {
   int32_t budget = 1000;
   EXPECT_TRUE(ReadLine(pair.StreamB(), &line, &budget));
   EXPECT_EQ(line, "!status: 0 - OK");
+}
+
+// Runs the transfer on a thread. If it has not ended within a generous bound, the socket
+// is shut down to end it, so a transfer that would wait for ever fails the test instead.
+int64_t TransferEndingByItself(int socket, const std::function<int64_t()>& transfer) {
+  std::packaged_task<int64_t()> task(transfer);
+  std::future<int64_t> result = task.get_future();
+  std::thread runner(std::move(task));
+  bool ended = result.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  if (!ended) shutdown(socket, SHUT_RDWR);
+  runner.join();
+  EXPECT_TRUE(ended) << "the transfer waited on a stalled peer";
+  return ended ? result.get() : 0;
+}
+
+// With a stall limit, a peer that stops sending or reading midway ends the transfer; one
+// that keeps moving, however slowly, is carried to the end.
+TEST(CommandStreamStallLimit, StalledPeerEndsTheTransferAMovingOneDoesNot) {
+  LoopbackPair pair;
+  CommandStream limited{pair.b, kStreamSocket, 100};
+  char buffer[6];
+  pair.SendFromA("ab");
+  int error = 0;
+  EXPECT_EQ(TransferEndingByItself(pair.b,
+                                   [&] {
+                                     int64_t got = ReadExact(limited, buffer, 4);
+                                     error = errno;
+                                     return got;
+                                   }),
+            -1);
+  EXPECT_EQ(error, ETIMEDOUT);
+
+  std::string big(16 << 20, 'x');  // more than both socket buffers hold
+  EXPECT_EQ(TransferEndingByItself(pair.b, [&] { return Write(limited, big.data(), big.size()); }),
+            -1);
+
+  LoopbackPair moving;
+  CommandStream slowPeer{moving.b, kStreamSocket, 1000};
+  std::thread dribble([&moving] {
+    for (char c : std::string("pieces")) {
+      moving.SendFromA(std::string(1, c));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  EXPECT_EQ(ReadExact(slowPeer, buffer, 6), 6);
+  dribble.join();
+  EXPECT_EQ(std::string(buffer, 6), "pieces");
+  std::string received(big.size(), '\0');
+  std::thread reader([&] { ReadExact(moving.StreamA(), received.data(), received.size()); });
+  EXPECT_EQ(Write(slowPeer, big.data(), big.size()), static_cast<int64_t>(big.size()));
+  reader.join();
+  EXPECT_TRUE(received == big);
 }
 
 bool SigpipePending() {

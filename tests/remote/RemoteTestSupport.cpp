@@ -81,9 +81,9 @@ void UiThread::OnUi(const std::function<void()>& fn) {
   m_Target.Send(kMsgRunHere, 0, reinterpret_cast<intptr_t>(&fn));
 }
 
-int UiThread::StartServer(const std::string& instanceName) {
+int UiThread::StartServer(const std::string& instanceName, int32_t stallLimitMs) {
   OnUi([&] {
-    m_Server = std::make_unique<Server>(m_Target, instanceName, INADDR_LOOPBACK);
+    m_Server = std::make_unique<Server>(m_Target, instanceName, INADDR_LOOPBACK, stallLimitMs);
     m_Server->Start(0);
   });
   return m_Server->WaitListening(std::chrono::seconds(2));

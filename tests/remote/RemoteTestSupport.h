@@ -35,7 +35,7 @@ class UiThread {
   // Runs fn on the user-interface thread and returns when it did.
   void OnUi(const std::function<void()>& fn);
   // Creates and starts a server for the instance name on a free loopback port; the port.
-  int StartServer(const std::string& instanceName);
+  int StartServer(const std::string& instanceName, int32_t stallLimitMs = kTransferStallLimitMs);
   void StopServer();
 
   // Use only inside OnUi.

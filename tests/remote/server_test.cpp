@@ -392,6 +392,33 @@ TEST_F(ServerTest, AtMost64ConnectionsAtOnce) {
   EXPECT_TRUE(DescriptorsBackTo(baseline));
 }
 
+// Clients that stop in the middle of a command's fields hold no slot: each is answered
+// 100 and closed once its fields stand still for the stall limit.
+TEST(ServerStall, ClientsStoppingMidwayFreeTheirSlots) {
+  UiThread ui;
+  ui.AddPicture("/a.png", 1);
+  int port = ui.StartServer("GlimmerQuorum_x", 100);
+  std::vector<std::unique_ptr<RawClient>> stalled;
+  for (int i = 0; i < kMaxConnections; ++i) {
+    stalled.push_back(std::make_unique<RawClient>(port));
+    stalled.back()->Greet("GlimmerQuorum_x");
+    stalled.back()->Send(i % 2 ? std::string("known\n\x07\0", 8)
+                               : std::string("query\n\x01\0\0\0\x05", 11));
+  }
+  for (auto& client : stalled) {
+    std::string line;
+    ASSERT_TRUE(client->Line(&line));
+    EXPECT_EQ(line + "\n", StatusLine(100, StatusText(100)));
+    EXPECT_TRUE(client->ClosedByServer());
+  }
+  RawClient late(port);
+  late.Greet("GlimmerQuorum_x");
+  late.Send(KnownRequest("/a.png", 0));
+  std::string line;
+  ASSERT_TRUE(late.Line(&line));
+  EXPECT_EQ(line + "\n", StatusLine(0, StatusText(0)));
+}
+
 TEST_F(ServerTest, SilentPeerIsClosedAfterTheGreetingBudget) {
   RawClient silent(port);
   RawClient slow(port);
