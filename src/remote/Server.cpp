@@ -74,8 +74,14 @@ void Server::Stop() {
 
 int Server::ActiveConnections() const {
   std::lock_guard<std::mutex> guard(m_Lock);
+  return ActiveLocked(false) + ActiveLocked(true);
+}
+
+int Server::ActiveLocked(bool greeted) const {
   int active = 0;
-  for (const Connection& connection : m_Connections) active += connection.finished ? 0 : 1;
+  for (const Connection& connection : m_Connections) {
+    active += !connection.finished && connection.greeted == greeted ? 1 : 0;
+  }
   return active;
 }
 
@@ -93,7 +99,7 @@ void Server::JoinFinishedLocked() {
 void Server::HandleConnection(int socket) {
   std::lock_guard<std::mutex> guard(m_Lock);
   JoinFinishedLocked();
-  if (m_Stopping || m_Connections.size() >= static_cast<size_t>(kMaxConnections)) {
+  if (m_Stopping || ActiveLocked(false) >= kMaxUngreetedConnections) {
     GracefulClose(socket);
     return;
   }
@@ -118,6 +124,13 @@ void Server::CloseConnection(Connection* connection) {
   connection->finished = true;
 }
 
+bool Server::AdmitGreeted(Connection* connection) {
+  std::lock_guard<std::mutex> guard(m_Lock);
+  if (ActiveLocked(true) >= kMaxConnections) return false;
+  connection->greeted = true;
+  return true;
+}
+
 void Server::Serve(Connection* connection) {
   CommandStream stream;
   {
@@ -128,16 +141,20 @@ void Server::Serve(Connection* connection) {
   if (ReadGreeting(stream, m_InstanceName, &peerProtocol)) {
     if (peerProtocol > kProtocolNumber) {
       WriteStatus(stream, kStatusIncompatibleProtocol, StatusText(kStatusIncompatibleProtocol));
-    } else {
-      for (;;) {
-        std::unique_ptr<RemoteCommand> command = ReadCommand(stream);
-        std::string reply;
-        if (!command || !RunOnUiThread(std::move(command), &reply)) break;
-        if (Write(stream, reply.data(), reply.size()) != static_cast<int64_t>(reply.size())) break;
-      }
+    } else if (AdmitGreeted(connection)) {
+      ServeCommands(stream);
     }
   }
   CloseConnection(connection);
+}
+
+void Server::ServeCommands(const CommandStream& stream) {
+  for (;;) {
+    std::unique_ptr<RemoteCommand> command = ReadCommand(stream);
+    std::string reply;
+    if (!command || !RunOnUiThread(std::move(command), &reply)) return;
+    if (Write(stream, reply.data(), reply.size()) != static_cast<int64_t>(reply.size())) return;
+  }
 }
 
 bool Server::RunOnUiThread(std::unique_ptr<RemoteCommand> command, std::string* reply) {

@@ -1,8 +1,11 @@
 // The TCP server of a running instance: an accept thread that runs the listening
 // socket's accept loop, and one connection thread per accepted connection that reads
 // the greeting and the commands and has each command executed on the user-interface
-// thread by a sent MsgRunOnUiThread. At most kMaxConnections are served at once; a
-// connection beyond that is closed at once. Created, started and stopped on the
+// thread by a sent MsgRunOnUiThread. Connections that have not greeted yet wait in a
+// pool of their own (at most kMaxUngreetedConnections, each for the greeting budget), so
+// silent sockets cannot crowd out clients that know the label; at most kMaxConnections
+// greeted ones are served at once. A connection beyond either bound is closed without a
+// word. Created, started and stopped on the
 // user-interface thread (the owner of the main window); Stop ends and joins every
 // thread it started, so no descriptor or thread outlives the server.
 #pragma once
@@ -26,6 +29,7 @@ namespace gq {
 class RemoteCommand;
 
 inline constexpr int kMaxConnections = 64;
+inline constexpr int kMaxUngreetedConnections = 256;
 
 class Server : public ListenSocket {
  public:
@@ -55,12 +59,16 @@ class Server : public ListenSocket {
 
  private:
   struct Connection {
-    int socket;  // guarded by m_Lock; -1 once its thread closes it
+    int socket;            // guarded by m_Lock; -1 once its thread closes it
+    bool greeted = false;  // guarded by m_Lock; set when it is admitted to the commands
     std::thread thread;
     std::atomic<bool> finished{false};
   };
 
   void Serve(Connection* connection);
+  void ServeCommands(const CommandStream& stream);
+  bool AdmitGreeted(Connection* connection);
+  int ActiveLocked(bool greeted) const;
   bool RunOnUiThread(std::unique_ptr<RemoteCommand> command, std::string* reply);
   void CloseConnection(Connection* connection);
   void JoinFinishedLocked();
