@@ -40,10 +40,11 @@ class RemoteCommand {
   virtual bool Execute(RemoteContext& context, std::string* reply) = 0;
 };
 
-// Reads one command line without a time limit and the command's fields. Returns null
-// when the peer closed, or after writing status 111 for an unknown command word or
-// status 100 for fields that cannot be read; the connection then ends.
-// A command line that takes longer than idleBudgetMs to arrive ends the connection too.
+// Reads one command line and the command's fields. Returns null when the peer closed,
+// or after writing status 111 for an unknown command word (a line too long for one
+// included) or status 100 for fields that cannot be read; the connection then ends.
+// A command line that takes longer than idleBudgetMs to arrive ends the connection too;
+// how long the fields may stand still is the stream's stall limit.
 std::unique_ptr<RemoteCommand> ReadCommand(const CommandStream& stream,
                                            int32_t idleBudgetMs = kCommandIdleBudgetMs);
 
