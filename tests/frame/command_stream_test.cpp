@@ -306,7 +306,7 @@ TEST(CommandStreamStallLimit, StalledPeerEndsTheTransferAMovingOneDoesNot) {
             -1);
 
   LoopbackPair moving;
-  CommandStream slowPeer{moving.b, kStreamSocket, 1000};
+  CommandStream slowPeer{moving.b, kStreamSocket, 5000};
   std::thread dribble([&moving] {
     for (char c : std::string("pieces")) {
       moving.SendFromA(std::string(1, c));
