@@ -25,16 +25,29 @@ bool ReadAt(int fd, int64_t offset, void* buffer, size_t size) {
   return Files().Seek(fd, offset, SEEK_SET) == offset && ReadFully(fd, buffer, size);
 }
 
+// Why a recovery failed; the number is shown to the user in the failure message.
+enum class RecoveryError {
+  kNone = 0,
+  kJournalHeaderShort = 1,
+  kDatabaseHeaderShort = 2,
+  kJournalDoesNotMatch = 3,
+  kHeaderWriteFailed = 4,
+  kListWriteFailed = 5,
+  kJournalReadFailed = 6,
+};
+
+// What copying the rest of one file into another ran into.
+enum class CopyOutcome { kDone, kWriteFailed, kReadFailed };
+
 // Copies from the current position of in to the end into out, in 4096-byte pieces.
-// Returns 0, or the error code of the failing side (write, read).
-int CopyRest(int in, int out, int writeError, int readError) {
+CopyOutcome CopyRest(int in, int out) {
   char piece[4096];
   for (;;) {
     ssize_t n = Files().Read(in, piece, sizeof piece);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return readError;
-    if (n == 0) return 0;
-    if (!WriteFully(out, piece, static_cast<size_t>(n))) return writeError;
+    if (n < 0) return CopyOutcome::kReadFailed;
+    if (n == 0) return CopyOutcome::kDone;
+    if (!WriteFully(out, piece, static_cast<size_t>(n))) return CopyOutcome::kWriteFailed;
   }
 }
 
@@ -52,8 +65,30 @@ JournalContent WriteJournalBody(DatabaseFile& file, int journal) {
   Status(file, "Saving Recovery Information...");
   if (!WriteFully(journal, header, sizeof header)) return JournalContent::kWriteFailed;
   if (Files().Seek(db, listOffset, SEEK_SET) != listOffset) return JournalContent::kWriteFailed;
-  if (CopyRest(db, journal, 1, 1) != 0) return JournalContent::kWriteFailed;
+  if (CopyRest(db, journal) != CopyOutcome::kDone) return JournalContent::kWriteFailed;
   return Files().Sync(journal) == 0 ? JournalContent::kWritten : JournalContent::kWriteFailed;
+}
+
+// Copies the saved record list back to listOffset, then the saved header that points at
+// it: a crash in between leaves the journal to do it again.
+RecoveryError RestoreFromJournal(int journal, int db, const unsigned char* savedHeader,
+                                 int64_t listOffset) {
+  if (Files().Seek(db, listOffset, SEEK_SET) != listOffset) return RecoveryError::kListWriteFailed;
+  switch (CopyRest(journal, db)) {
+    case CopyOutcome::kWriteFailed:
+      return RecoveryError::kListWriteFailed;
+    case CopyOutcome::kReadFailed:
+      return RecoveryError::kJournalReadFailed;
+    case CopyOutcome::kDone:
+      break;
+  }
+  if (Files().Sync(db) != 0) return RecoveryError::kListWriteFailed;
+  if (Files().Seek(db, kDbIdentitySize, SEEK_SET) != kDbIdentitySize ||
+      !WriteFully(db, savedHeader + kDbIdentitySize, kDbHeaderSize - kDbIdentitySize) ||
+      Files().Sync(db) != 0) {
+    return RecoveryError::kHeaderWriteFailed;
+  }
+  return RecoveryError::kNone;
 }
 
 }  // namespace
@@ -123,38 +158,29 @@ bool RecoveryJournal::CheckAtLoad(DatabaseFile& file) {
   int64_t position = Files().Seek(db, 0, SEEK_CUR);
   unsigned char saved[kDbHeaderSize];
   unsigned char current[kDbIdentitySize];
-  int error = 0;
   int64_t listOffset = 0;
+  RecoveryError error = RecoveryError::kNone;
   if (!ReadFully(journal, saved, sizeof saved)) {
-    error = 1;
+    error = RecoveryError::kJournalHeaderShort;
   } else if (!ReadAt(db, 0, current, sizeof current)) {
-    error = 2;
+    error = RecoveryError::kDatabaseHeaderShort;
   } else if (std::memcmp(saved, current, kDbIdentitySize) != 0 ||
              (listOffset = DecodeHeader(saved).listOffset) < kDbHeaderSize) {
-    error = 3;
-  } else if (Files().Seek(db, listOffset, SEEK_SET) != listOffset) {
-    error = 5;
+    error = RecoveryError::kJournalDoesNotMatch;
   } else {
-    // The saved list goes back first and the header that points at it last, so a crash
-    // in between leaves the journal to do it again.
-    error = CopyRest(journal, db, 5, 6);
-    if (error == 0 && Files().Sync(db) != 0) error = 5;
-    if (error == 0 && (Files().Seek(db, kDbIdentitySize, SEEK_SET) != kDbIdentitySize ||
-                       !WriteFully(db, saved + kDbIdentitySize, kDbHeaderSize - kDbIdentitySize) ||
-                       Files().Sync(db) != 0)) {
-      error = 4;
-    }
+    error = RestoreFromJournal(journal, db, saved, listOffset);
   }
   Files().Close(journal);
   Files().Seek(db, position, SEEK_SET);
-  if (error != 0) {
-    MessageBox("Can't read recovery information. Error code: " + std::to_string(error),
-               kProgramCaption, MB_OK | MB_ICONERROR);
+  if (error != RecoveryError::kNone) {
+    MessageBox(
+        "Can't read recovery information. Error code: " + std::to_string(static_cast<int>(error)),
+        kProgramCaption, MB_OK | MB_ICONERROR);
   } else {
     Delete(file.Name(), true);
   }
   Status(file, "Loaded Recovery Information.");
-  return error == 0;
+  return error == RecoveryError::kNone;
 }
 
 }  // namespace gq
