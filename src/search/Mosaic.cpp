@@ -19,6 +19,17 @@ namespace {
 constexpr int kPhasesPerCell = 5;
 constexpr int kMaxCheckedCandidates = 100;
 
+// How many candidates a cell's tile is chosen from when tiles may be used again: at least
+// the smaller number (or every record), at most the larger; more with the similarity check,
+// which rejects some of them. The box search gives up after kCandidateSearchBudget steps.
+constexpr int64_t kMinCandidatesChecked = 100;
+constexpr int64_t kMaxCandidatesChecked = 1000;
+constexpr int64_t kMinCandidates = 50;
+constexpr int64_t kMaxCandidates = 500;
+constexpr int kCandidateSearchBudget = 50;
+// A radius of 0 lets the box search start from the radius it remembered.
+constexpr double kRememberedRadius = 0;
+
 // Copies a rectangle (x1, y1 exclusive) of a packed image.
 void CopyRect(const PackedImage& from, int32_t x0, int32_t y0, int32_t x1, int32_t y1,
               PackedImage* to) {
@@ -215,10 +226,7 @@ std::string MosaicRun::Setup(const MosaicOptions& options, PackedImage source) {
         MosaicWeights(std::min(source.width / options.columns, source.height / options.rows));
   }
   m_Source = std::move(source);
-  try {
-    if (options.width <= 0 || options.height <= 0) throw std::bad_alloc();
-    m_Canvas.Allocate(options.width, options.height);
-  } catch (const std::bad_alloc&) {
+  if (!AllocateCanvas(options.width, options.height)) {
     Discard();
     return "Can't create new image.";
   }
@@ -230,6 +238,16 @@ std::string MosaicRun::Setup(const MosaicOptions& options, PackedImage source) {
   m_Cancelled = false;
   m_Step = 0;
   return "";
+}
+
+bool MosaicRun::AllocateCanvas(int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return false;
+  try {
+    m_Canvas.Allocate(width, height);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
 
 void MosaicRun::Discard() {
@@ -339,12 +357,12 @@ void MosaicRun::ChooseTile(int32_t cell) {
     minimum = std::min(records, cells);
     maximum = 2 * cells;
   } else {
-    minimum = std::min<int64_t>(records, check ? 100 : 50);
-    maximum = check ? 1000 : 500;
+    minimum = std::min<int64_t>(records, check ? kMinCandidatesChecked : kMinCandidates);
+    maximum = check ? kMaxCandidatesChecked : kMaxCandidates;
   }
   maximum = std::min<int64_t>(maximum, INT32_MAX - 2);
   index.CandidateSearch(m_CellSignature, m_Weights, static_cast<int32_t>(minimum),
-                        static_cast<int32_t>(maximum), 0, 50);
+                        static_cast<int32_t>(maximum), kRememberedRadius, kCandidateSearchBudget);
   std::vector<ScoredRecord> candidates =
       index.ScoreCandidates(db, m_CellSignature, m_Weights, nullptr);
   if (m_Options.avoidReuse && !candidates.empty()) {

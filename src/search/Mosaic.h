@@ -98,6 +98,8 @@ class MosaicRun {
   const std::vector<int32_t>& Tiles() const { return m_Tiles; }
 
  private:
+  // Allocates the output picture; false for a size of 0 or one that does not fit in memory.
+  bool AllocateCanvas(int32_t width, int32_t height);
   void CutPiece(int32_t row, int32_t column);
   void MakeCellSignature();
   void ChooseTile(int32_t cell);
