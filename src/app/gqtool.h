@@ -12,6 +12,9 @@ namespace gq {
 
 using ToolArguments = std::vector<std::string>;
 
+// The exit code of a command that Ctrl-C ended early (after saving or printing what it had).
+inline constexpr int kExitInterrupted = 130;
+
 // gqtool signature FILE...: thumbnail size and signature values 0-102 of each picture.
 int RunSignatureCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 

@@ -168,7 +168,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     while (!interrupted && next < jobs.size()) {
       if (jobs[next++]()) return;
     }
-    PostQuitMessage(interrupted ? 130 : 0);
+    PostQuitMessage(interrupted ? kExitInterrupted : 0);
   };
   loading.onLoadingDone = [&](bool) {
     if (!loader->IsLoading()) startNext();
@@ -176,7 +176,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   host.SetHandler(kMsgClose, [&](unsigned, uintptr_t, intptr_t) -> intptr_t {
     interrupted = true;
     loader->Stop(false);
-    PostQuitMessage(130);
+    PostQuitMessage(kExitInterrupted);
     return 0;
   });
   startNext();

@@ -73,8 +73,6 @@ class TerminalLine {
   std::chrono::steady_clock::time_point m_Last{};
 };
 
-constexpr int kExitInterrupted = 130;
-
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t* value) {
   char* end = nullptr;
   errno = 0;
