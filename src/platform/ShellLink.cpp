@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kHeaderSize = 0x4C;
 constexpr unsigned char kLinkClsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                           0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr uint32_t kLinkInfoHeaderSize = 28;
 constexpr uint32_t kHasLinkTargetIdList = 1u << 0;
 constexpr uint32_t kHasLinkInfo = 1u << 1;
 constexpr uint32_t kVolumeIdAndLocalBasePath = 1u << 0;
@@ -141,15 +142,22 @@ bool ParseShellLinkBytes(const std::string& bytes, std::string* target) {
   }
   if (!(flags & kHasLinkInfo)) return false;
   uint32_t infoSize = 0;
+  uint32_t infoHeaderSize = 0;
   uint32_t infoFlags = 0;
   uint32_t baseOffset = 0;
   uint32_t suffixOffset = 0;
-  if (!Get32(bytes, at, &infoSize) || infoSize < 28 || at + infoSize > bytes.size() ||
+  if (!Get32(bytes, at, &infoSize) || infoSize < kLinkInfoHeaderSize ||
+      at + infoSize > bytes.size() || !Get32(bytes, at + 4, &infoHeaderSize) ||
       !Get32(bytes, at + 8, &infoFlags) || !Get32(bytes, at + 16, &baseOffset) ||
       !Get32(bytes, at + 24, &suffixOffset)) {
     return false;
   }
   if (!(infoFlags & kVolumeIdAndLocalBasePath)) return false;
+  // The texts lie behind the LinkInfo header; an offset into the header is damage.
+  if (infoHeaderSize < kLinkInfoHeaderSize || baseOffset < infoHeaderSize ||
+      (suffixOffset != 0 && suffixOffset < infoHeaderSize)) {
+    return false;
+  }
   size_t end = at + infoSize;
   std::string base;
   std::string suffix;
