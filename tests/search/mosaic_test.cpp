@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "loading/OpenCvHighGui/loadsave.h"
@@ -118,6 +119,34 @@ TEST(MosaicTest, ColourCorrectionScalesInFixedPoint) {
   tile.row(0)[0] = 200;
   CorrectColours(piece, &tile);
   EXPECT_EQ(tile.row(0)[0], 255) << "a product of 2^24 or more gives 255";
+}
+
+// Tile 10 over source 200 at share 0.5 on an 8 x 8 cell: plain blending mixes every pixel
+// half and half; masked blending shows the tile whole at the centre and the source up to
+// the share at the corner (values worked out by hand from the cosine mask).
+TEST(MosaicTest, BlendingMixesTileAndSourcePixelByPixel) {
+  auto filled = [](uint8_t value) {
+    PackedImage image;
+    image.Allocate(8, 8);
+    for (int32_t y = 0; y < 8; ++y) std::memset(image.row(y), value, 24);
+    return image;
+  };
+  const PackedImage source = filled(200);
+  PackedImage plain = filled(10);
+  BlendTile(source, 0.5, false, &plain);
+  EXPECT_TRUE(SameImages(filled(105), plain));
+
+  PackedImage masked = filled(10);
+  BlendTile(source, 0.5, true, &masked);
+  struct Expected {
+    int32_t row, column, value;
+  };
+  for (const Expected& e : {Expected{4, 4, 10}, Expected{0, 0, 105}, Expected{4, 2, 48},
+                            Expected{4, 6, 48}, Expected{2, 4, 48}, Expected{2, 2, 71}}) {
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(masked.row(e.row)[3 * e.column + c], e.value) << e.row << ", " << e.column;
+    }
+  }
 }
 
 TEST(MosaicTest, TooSmallSourceIsRefused) {
