@@ -354,44 +354,46 @@ int32_t SimilarityIndex::QueryRadius(const int16_t* query, const WeightVector& w
 int32_t SimilarityIndex::CandidateSearch(const int16_t* query, const WeightVector& weights,
                                          int32_t minimum, int32_t maximum, double radius,
                                          int budget) {
-  const int32_t a = minimum, b = maximum;
-  const int32_t limit = b + 2;
-  int n = budget;
-  bool seen = false;
-  double r = radius != 0 ? radius : m_Radius;
-  double lowR = 1.0;
-  int32_t hits = QueryRadius(query, weights, r, limit);
+  const int32_t limit = maximum + 2;
+  int stepsLeft = budget;
+  // Whether some box held more than the query picture itself: a box that then holds one
+  // entry or none has shrunk too far.
+  bool sawOthers = false;
+  // The search narrows the radius between inner (too few entries) and outer.
+  double outer = radius != 0 ? radius : m_Radius;
+  double inner = 1.0;
+  int32_t hits = QueryRadius(query, weights, outer, limit);
   if (radius == 0) {
-    while (hits < a) {
-      if (--n < 0) break;
-      if (hits > 1) seen = true;
-      lowR = r;
-      r *= 1.3;
-      hits = QueryRadius(query, weights, r, limit);
+    while (hits < minimum) {
+      if (--stepsLeft < 0) break;
+      if (hits > 1) sawOthers = true;
+      inner = outer;
+      outer *= 1.3;
+      hits = QueryRadius(query, weights, outer, limit);
     }
   }
-  while ((hits < a && a > 0) || hits > b) {
-    if (--n < 0) break;
-    const double mid = (r + lowR) / 2;
-    hits = QueryRadius(query, weights, mid, limit);
-    if (hits > 1) seen = true;
-    if (hits < a || (hits <= 1 && seen)) {
-      lowR = mid;
-    } else if (hits > b) {
-      r = mid;
+  while ((hits < minimum && minimum > 0) || hits > maximum) {
+    if (--stepsLeft < 0) break;
+    const double middle = (outer + inner) / 2;
+    hits = QueryRadius(query, weights, middle, limit);
+    if (hits > 1) sawOthers = true;
+    if (hits < minimum || (hits <= 1 && sawOthers)) {
+      inner = middle;
+    } else if (hits > maximum) {
+      outer = middle;
     } else {
       break;
     }
   }
-  if (hits <= 1 && seen) {
-    hits = QueryRadius(query, weights, r, limit);
+  if (hits <= 1 && sawOthers) {
+    hits = QueryRadius(query, weights, outer, limit);
     while (hits <= 1) {
-      if (--n < 0) break;
-      r *= 1.1;
-      hits = QueryRadius(query, weights, r, limit);
+      if (--stepsLeft < 0) break;
+      outer *= 1.1;
+      hits = QueryRadius(query, weights, outer, limit);
     }
   }
-  if (radius == 0) m_Radius = n >= 0 ? r : kInitialRadius;
+  if (radius == 0) m_Radius = stepsLeft >= 0 ? outer : kInitialRadius;
   return hits;
 }
 
