@@ -55,7 +55,7 @@ ImageRecord* Generated(int64_t i, std::vector<uint8_t>& pixels) {
 
 bool Generate(const std::string& path, int64_t count) {
   std::string error;
-  int fd = OpenDatabaseExclusive(path, true, &error);
+  int fd = OpenDatabaseExclusive(path, DbCreation::kTruncate, &error);
   if (fd < 0) return false;
   FileByteStream out(fd, 0);
   unsigned char header[kDbHeaderSize] = {};

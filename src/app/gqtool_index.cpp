@@ -13,7 +13,6 @@
 
 #include "app/gqtool.h"
 #include "db/DatabaseOps.h"
-#include "db/FileLayer.h"
 #include "frame/HeadlessHost.h"
 #include "frame/StatusBar.h"
 #include "frame/Words.h"
@@ -136,15 +135,11 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     progress.Start([&] { return loading.m_Added.load(); });
   g_LoaderState.failed = 0;
 
-  if (FileExists(options.database)) {
-    if (!LoadDatabase(db, options.database, 0, 1)) {
-      err << "gqtool index: cannot load " << options.database;
-      if (!db.File().LastError().empty()) err << ": " << db.File().LastError();
-      err << "\n";
-      return 1;
-    }
-  } else {
-    db.File().SetName(options.database);
+  if (!OpenOrCreateDatabase(db, options.database)) {
+    err << "gqtool index: cannot load " << options.database;
+    if (!db.File().LastError().empty()) err << ": " << db.File().LastError();
+    err << "\n";
+    return 1;
   }
 
   // The jobs run one after the other: the update first, then the paths as one list.
@@ -184,11 +179,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   loader.reset();  // every job has ended; nothing sends to the window any more
   progress.Stop();
 
-  bool saved = db.IsClean() && db.File().IsOpen();
-  if (!saved) {
-    if (db.Count() == 0 && !db.File().IsOpen()) db.SetClean(false);  // write an empty file
-    saved = FlushDatabase(db);
-  }
+  bool saved = FlushDatabase(db);
   out << "added " << loading.m_Added << ", skipped " << loading.m_Skipped << " known, "
       << g_LoaderState.failed << " errors; " << db.Count() << " pictures in " << options.database
       << (interrupted ? " (interrupted)" : "") << "\n";

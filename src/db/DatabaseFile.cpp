@@ -41,8 +41,10 @@ void Progress(ImageRecordDB& db, double fraction) {
 
 }  // namespace
 
-int OpenDatabaseExclusive(const std::string& path, bool create, std::string* error) {
-  int flags = O_RDWR | (create ? O_CREAT : 0);
+int OpenDatabaseExclusive(const std::string& path, DbCreation creation, std::string* error) {
+  int flags = O_RDWR;
+  if (creation != DbCreation::kExisting) flags |= O_CREAT;
+  if (creation == DbCreation::kOnlyNew) flags |= O_EXCL;
   int fd = Files().Open(path, flags, 0600);
   if (fd < 0) {
     *error = std::strerror(errno);
@@ -54,7 +56,7 @@ int OpenDatabaseExclusive(const std::string& path, bool create, std::string* err
     return -1;
   }
   // Truncate only once the lock is ours, so an open file of another instance is never cut.
-  if (create && Files().Truncate(fd, 0) != 0) {
+  if (creation == DbCreation::kTruncate && Files().Truncate(fd, 0) != 0) {
     *error = std::strerror(errno);
     Files().Close(fd);
     return -1;
@@ -88,7 +90,7 @@ void DatabaseFile::SetName(const std::string& name) {
 bool DatabaseFile::OpenForLoading(const std::string& path) {
   Close();
   m_LastError.clear();
-  m_Fd = OpenDatabaseExclusive(path, false, &m_LastError);
+  m_Fd = OpenDatabaseExclusive(path, DbCreation::kExisting, &m_LastError);
   return m_Fd >= 0;
 }
 
@@ -116,8 +118,19 @@ bool DatabaseFile::Create() {
     }
     SetName(chosen);
   }
+  return StartEmptyFile(false);
+}
+
+bool DatabaseFile::CreateNew(const std::string& path) {
+  m_LastError.clear();
+  SetName(path);
+  return StartEmptyFile(true);
+}
+
+bool DatabaseFile::StartEmptyFile(bool onlyNew) {
   Close();
-  m_Fd = OpenDatabaseExclusive(m_Name, true, &m_LastError);
+  m_Fd = OpenDatabaseExclusive(m_Name, onlyNew ? DbCreation::kOnlyNew : DbCreation::kTruncate,
+                               &m_LastError);
   if (m_Fd < 0) return false;
   m_Journal.Delete(m_Name, true);
   m_UnusedBytes = 0;

@@ -41,10 +41,14 @@ class DatabaseFile {
   bool OpenForLoading(const std::string& path);
   // Takes the header of a loaded file: the append position and the unused bytes.
   void TakeLoadedHeader(const DbHeader& header);
-  // Creates the file under the collection's name (asking for a name when none is set):
-  // empty, with a header whose list offset is 0. False when there is no name or it
-  // cannot be created.
+  // Creates the file under the collection's name (asking for a name when none is set),
+  // truncating a file of that name: empty, with a header whose list offset is 0. False
+  // when there is no name or it cannot be created.
   bool Create();
+  // Creates a new file at path and makes it the collection's file, the same way, but
+  // only when no file of that name exists: a file that appeared meanwhile is left alone
+  // (false). The file is locked from the moment it exists.
+  bool CreateNew(const std::string& path);
   // Closes the file without writing; the name is kept.
   void Close();
   // Closes and forgets the name, the append position and the unused bytes.
@@ -78,6 +82,7 @@ class DatabaseFile {
 
  private:
   bool AppendThumbnails();
+  bool StartEmptyFile(bool onlyNew);
 
   ImageRecordDB& m_Db;
   RecoveryJournal m_Journal;
@@ -88,9 +93,13 @@ class DatabaseFile {
   std::string m_LastError;
 };
 
-// An exclusive open of a database file for reading and writing (create: truncated or
-// new, mode 0600). -1 on failure, with the reason in *error.
-int OpenDatabaseExclusive(const std::string& path, bool create, std::string* error);
+// How OpenDatabaseExclusive treats the file of that name.
+enum class DbCreation { kExisting, kTruncate, kOnlyNew };
+
+// An exclusive open of a database file for reading and writing: an existing file, or
+// one created with mode 0600 (kTruncate also empties a file that exists; kOnlyNew fails
+// when one exists). -1 on failure, with the reason in *error.
+int OpenDatabaseExclusive(const std::string& path, DbCreation creation, std::string* error);
 // A read-only open that denies writers (for merging another file). -1 on failure.
 int OpenDatabaseShared(const std::string& path, std::string* error);
 

@@ -151,6 +151,13 @@ bool LoadDatabase(ImageRecordDB& db, const std::string& path, double from, doubl
   return true;
 }
 
+bool OpenOrCreateDatabase(ImageRecordDB& db, const std::string& path) {
+  if (!FileExists(path) && db.File().CreateNew(path)) return true;
+  // Another run may have made the file since: it is loaded (or refused while that run
+  // holds it), never replaced.
+  return LoadDatabase(db, path, 0, 1);
+}
+
 bool MergeDatabase(ImageRecordDB& db, const std::string& path) {
   DatabaseFile& file = db.File();
   if (EqualsNoCase(path, file.Name())) return false;
@@ -197,7 +204,7 @@ bool SaveAsCopy(ImageRecordDB& db, const std::string& path, double from, double 
     return false;
   }
   std::string error;
-  int fd = OpenDatabaseExclusive(path, true, &error);
+  int fd = OpenDatabaseExclusive(path, DbCreation::kTruncate, &error);
   if (fd < 0) return false;
   DatabaseFile& file = db.File();
   if (file.IsOpen() && !FlushDatabase(db)) {

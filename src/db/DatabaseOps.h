@@ -19,6 +19,11 @@ bool IsDatabasePath(const std::string& path);
 // with progress from..to. False on failure (the file is closed).
 bool LoadDatabase(ImageRecordDB& db, const std::string& path, double from, double to);
 
+// Loads the database file at path or, when there is none, creates it empty: exclusively
+// and locked from the first moment, and kept open, so that a run that starts meanwhile
+// can neither load nor replace it. False on failure.
+bool OpenOrCreateDatabase(ImageRecordDB& db, const std::string& path);
+
 // Merges another database file into the collection; its thumbnails are read now and
 // appended to the own file at the next save. False when refused or failed.
 bool MergeDatabase(ImageRecordDB& db, const std::string& path);

@@ -1,6 +1,11 @@
 // Runs the real gqtool binary on generated pictures.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +17,7 @@
 
 #include "loading/LoadPicture.h"
 #include "platform/Process.h"
+#include "platform/RegStore.h"
 #include "signature/Signature.h"
 #include "signature/Thumbnail.h"
 #include "support/ProgramRun.h"
@@ -130,6 +136,50 @@ TEST_F(Gqtool, UnreadableAndTooSmallPicturesPrintAnErrorLine) {
                          Expected(File("good.png")) + "error: picture too small \"" +
                          File("tiny.png") + "\"\n" + "error: cannot read picture \"" +
                          File("absent") + "\"\n");
+}
+
+TEST_F(Gqtool, TwoIndexRunsOnANewDatabaseNeverLoseRecords) {
+  // Run A's picture goes through a converter that waits for the test, so that run B
+  // starts and ends on the same new database while A is in the middle of its run.
+  cv::theRNG().state = 99;
+  ASSERT_TRUE(cv::imwrite(File("b.jpg"), Picture(60, 40)));
+  ASSERT_TRUE(cv::imwrite(File("converted.bmp"), Picture(60, 40)));
+  std::ofstream(File("a.xyz")) << "not a picture the codecs know";
+  ASSERT_EQ(mkfifo(File("started").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(File("go").c_str(), 0600), 0);
+  std::ofstream(File("convert.sh")) << "echo started > '" << File("started") << "'\n"
+                                    << "read line < '" << File("go") << "'\n"
+                                    << "cp '" << File("converted.bmp") << "' \"$2\"\n";
+  RegStore settings;
+  settings.SetString("ImportCmd", "/bin/sh \"" + File("convert.sh") + "\" \"%1\" \"%2\"");
+  settings.SetString("ImportTypes", "xyz");
+  ASSERT_TRUE(settings.Save(File("config/settings.reg")));
+  const int started = open(File("started").c_str(), O_RDONLY | O_NONBLOCK);
+  const int go = open(File("go").c_str(), O_RDWR);
+  ASSERT_GE(started, 0);
+  ASSERT_GE(go, 0);
+
+  const std::string db = File("new.gqdb");
+  const pid_t runA = test::StartProgram(GQTOOL_PATH, {"index", db, File("a.xyz"), "--quiet"},
+                                        m_folder.string(), "a.txt");
+  pollfd converting{started, POLLIN, 0};
+  ASSERT_EQ(poll(&converting, 1, 60000), 1) << "the converter of run A never started";
+  const int exitB = Run({"index", db, File("b.jpg"), "--quiet"}).exitCode;
+  ASSERT_EQ(write(go, "go\n", 3), 3);
+  int status = 0;
+  ASSERT_EQ(waitpid(runA, &status, 0), runA);
+  close(started);
+  close(go);
+  const int exitA = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+
+  const std::string listed = Run({"export", db, "--files"}).out;
+  EXPECT_TRUE(exitA == 0 || exitB == 0);
+  if (exitA == 0) {
+    EXPECT_NE(listed.find("a.xyz"), std::string::npos) << listed;
+  }
+  if (exitB == 0) {
+    EXPECT_NE(listed.find("b.jpg"), std::string::npos) << listed;
+  }
 }
 
 TEST_F(Gqtool, HelpAndUsageErrors) {
