@@ -39,7 +39,8 @@ const ToolCommand kCommands[] = {
      "invariants (header, record lengths and signatures, thumbnail blocks inside the\n"
      "thumbnail area and not overlapping, paths listed once). Prints \"ok\" with a\n"
      "summary, or the first problem on standard error and exits with 1. A database\n"
-     "that another program has open is refused.",
+     "that another program has open is refused; one with a recovery journal beside it\n"
+     "is reported as such (loading it recovers the last save).",
      RunCheckCommand},
     {"export", "export DB --files|--folders [--out FILE]",
      "Writes the list of picture files (or of their folders, each once) of a database\n"

@@ -71,6 +71,13 @@ bool ReadDatabaseFacts(const std::string& path, DatabaseFacts* facts, std::strin
 bool CheckDatabaseFile(const std::string& path, CheckSummary* summary, std::string* problem) {
   DatabaseFacts facts;
   if (!ReadDatabaseFacts(path, &facts, problem)) return false;
+  if (facts.journalPresent) {
+    // The file is between two saves: its list may be overwritten already, and only the
+    // journal holds the saved one.
+    return Fail(problem, "the recovery journal " + RecoveryJournal::PathFor(path) +
+                             " lies beside it: the last save did not finish; loading the "
+                             "database recovers its saved state");
+  }
   const DbHeader& header = facts.header;
   if (!CheckHeader(header, facts.fileSize, problem)) return false;
   OpenFile file(OpenDatabaseShared(path, problem));

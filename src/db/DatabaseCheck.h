@@ -27,7 +27,8 @@ struct CheckSummary {
 };
 
 // Reads every record and thumbnail and checks the file's invariants; false with the
-// first problem found in *problem.
+// first problem found in *problem. A file with a recovery journal beside it is not
+// checked (false): its record list is only whole again once a load has recovered it.
 bool CheckDatabaseFile(const std::string& path, CheckSummary* summary, std::string* problem);
 
 }  // namespace gq

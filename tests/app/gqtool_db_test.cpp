@@ -71,6 +71,22 @@ TEST_F(GqtoolDbTest, CheckPassesAGoodFileAndNamesTheFirstProblem) {
   EXPECT_NE(bad.err.find("shorter than a header"), std::string::npos) << bad.err;
 }
 
+TEST_F(GqtoolDbTest, CheckNamesTheJournalOfAnUnfinishedSave) {
+  {
+    // A thumbnail paged out over the saved list, then the process ends without saving.
+    ImageRecordDB db;
+    ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1));
+    ImageRecord* added = test::MakeTestRecord("/a/new.jpg", 7, 90, 90);
+    db.AddRecord(added, false);
+    ASSERT_TRUE(db.File().AppendThumbnail(added));
+    db.File().Close();
+  }
+  test::ProgramOutput check = Tool({"check", m_Path});
+  EXPECT_EQ(check.exitCode, 1);
+  EXPECT_NE(check.err.find("recovery journal " + m_Path + "~"), std::string::npos) << check.err;
+  EXPECT_NE(check.err.find("loading the database recovers"), std::string::npos) << check.err;
+}
+
 TEST_F(GqtoolDbTest, ADatabaseOpenInAnotherProcessIsRefused) {
   ImageRecordDB db;
   ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1));
