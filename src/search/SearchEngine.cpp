@@ -213,8 +213,12 @@ std::vector<ScoredRecord> SearchEngine::SimilarList(ImageRecord* record, int32_t
   const std::vector<ScoredRecord> results =
       m_Index.ScoreCandidates(m_Db, record->m_Signature, weights, nullptr);
   first = std::max(first, 1);
-  const int32_t end = static_cast<int32_t>(
-      std::min<int64_t>(static_cast<int64_t>(results.size()), int64_t{last} + 1));
+  // The sequence is the record followed by the results without it: one place longer
+  // than the results when the record is not among them (a picture outside the database).
+  const bool included = std::any_of(results.begin(), results.end(),
+                                    [&](const ScoredRecord& r) { return r.record == record; });
+  const int64_t places = static_cast<int64_t>(results.size()) + (included ? 0 : 1);
+  const int32_t end = static_cast<int32_t>(std::min<int64_t>(places, int64_t{last} + 1));
   bool appeared = false;
   for (int32_t p = 1; p < end; ++p) {
     if (!appeared && results[p - 1].record == record) appeared = true;

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "db/DatabaseOps.h"
 #include "search/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
 #include "support/ProgramRun.h"
@@ -70,6 +71,42 @@ TEST_F(GqtoolSearch, SimilarPutsTheCopyFirst) {
   const ToolRun second = Run({"similar", s_Database, Picture(3), "--first", "2", "--last", "3"});
   EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '\n'), 2);
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), second.out);
+}
+
+// A database written in this process with the pictures of the given seeds at the paths.
+std::string DatabaseOf(const std::string& path,
+                       const std::vector<std::pair<std::string, uint32_t>>& pictures) {
+  ImageRecordDB db;
+  for (const auto& [picture, seed] : pictures) {
+    db.AddRecord(test::RecordOf(picture, test::GeneratedPicture(seed, 160, 120)), false);
+  }
+  EXPECT_TRUE(SaveDatabase(db, path, false));
+  db.ClearAll();
+  return path;
+}
+
+TEST_F(GqtoolSearch, SimilarToAPictureOutsideTheDatabaseListsEveryPicture) {
+  const std::string outside = s_Folder + "/outside.png";
+  Save(test::GeneratedPicture(99, 160, 120), outside);
+  const std::string single = DatabaseOf(s_Folder + "/single.gqdb", {{"/x/only.png", 1}});
+  for (const auto& [database, pictures] : {std::pair{s_Database, 13}, std::pair{single, 1}}) {
+    const ToolRun run = Run({"similar", database, outside});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), pictures) << run.out;
+  }
+}
+
+TEST_F(GqtoolSearch, SimilarFindsAPictureThroughASymlinkedFolder) {
+  // The database holds the paths as loaded, through the link; the picture is named
+  // relative to the current folder.
+  std::filesystem::create_directory_symlink(s_Folder + "/pics", s_Folder + "/linked");
+  const std::string linked = s_Folder + "/linked/";
+  const std::string database = DatabaseOf(
+      s_Folder + "/linked.gqdb",
+      {{linked + "pic3.png", 53}, {linked + "copy3.png", 53}, {linked + "pic4.png", 54}});
+  const ToolRun run = Run({"similar", database, "linked/pic3.png"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, linked + "copy3.png\n" + linked + "pic4.png\n");
 }
 
 TEST_F(GqtoolSearch, MosaicWritesThePictureOfTheGivenSize) {
