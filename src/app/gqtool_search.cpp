@@ -13,6 +13,7 @@
 
 #include "app/gqtool.h"
 #include "db/DatabaseOps.h"
+#include "frame/Words.h"
 #include "loading/LoadPicture.h"
 #include "search/CriteriaAdjust.h"
 #include "search/CriteriaFile.h"
@@ -92,9 +93,11 @@ bool OpenDatabase(ImageRecordDB& db, const std::string& path, const char* comman
   return false;
 }
 
-// The record of a picture path, as given or made absolute.
+// The record of a picture path: as given, made absolute as the loader makes the paths it
+// stores (symbolic links kept), or else with every link resolved.
 ImageRecord* FindPicture(ImageRecordDB& db, const std::string& path) {
   if (ImageRecord* record = db.FindByPath(path)) return record;
+  if (ImageRecord* record = db.FindByPath(NormalizePath(path))) return record;
   char resolved[PATH_MAX];
   if (realpath(path.c_str(), resolved) != nullptr) return db.FindByPath(resolved);
   return nullptr;
