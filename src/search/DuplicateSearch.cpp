@@ -1,6 +1,7 @@
 #include "search/DuplicateSearch.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "search/IdentityDifference.h"
@@ -81,8 +82,21 @@ void DuplicateSearch::ExamineSeed(ImageRecord* seed, int32_t seedRank) {
       return IdentityDifference(seedThumb, other) <= kIdentityLimit;
     };
   }
-  const std::vector<ScoredRecord> candidates =
+  std::vector<ScoredRecord> candidates =
       index.ScoreCandidates(db, seed->m_Signature, m_Weights, identity);
+  // A box that stays full at distance 0 lies inside a block of identical signatures
+  // larger than any box: the whole block is one group, taken at once, since a seed
+  // whose box returns only others of the block would never meet its own copies.
+  const bool identicalBlock = hits > kMaxDuplicateCandidates &&
+                              std::all_of(candidates.begin(), candidates.end(),
+                                          [](const ScoredRecord& c) { return c.distance == 0; });
+  if (identicalBlock) {
+    Signature low;
+    Signature high;
+    BoxFromRadius(seed->m_Signature, m_Weights, 0, low.data(), high.data());
+    index.BoxQuery(low.data(), high.data(), INT32_MAX);
+    candidates = index.ScoreCandidates(db, seed->m_Signature, m_Weights, identity);
+  }
 
   size_t walked = 0;
   int32_t ungrouped = 0;
@@ -118,7 +132,7 @@ void DuplicateSearch::ExamineSeed(ImageRecord* seed, int32_t seedRank) {
     target = seedRank;
   }
   int joined = 0;
-  const int joiners = std::min(ungrouped, kMaxJoiners);
+  const int joiners = identicalBlock ? ungrouped : std::min(ungrouped, kMaxJoiners);
   for (size_t i = 0; i < walked && joined < joiners; ++i) {
     ImageRecord* record = candidates[i].record;
     if (record->m_GroupNr >= 0) continue;

@@ -40,6 +40,27 @@ void AddOthers(SearchFixture& fixture, int count) {
   }
 }
 
+TEST(DuplicateSearchTest, IdenticalSignaturesBeyondTheBoxLimitFormOneGroup) {
+  // More identical copies than one box query may return: every seed's box is full of
+  // copies at distance 0, and a seed outside the returned ones must still find its own.
+  constexpr int kCopies = 3300;
+  SearchFixture fixture;
+  const ImageRecord* model = fixture.AddPicture("/d/copy0.jpg", GeneratedPicture(42));
+  for (int i = 1; i < kCopies; ++i) {
+    ImageRecord* copy = MakeRecord("/d/copy" + std::to_string(i) + ".jpg");
+    std::memcpy(copy->m_Signature, model->m_Signature, sizeof copy->m_Signature);
+    fixture.Add(copy);
+  }
+  AddOthers(fixture, 3);
+  EXPECT_EQ(SearchAll(fixture, 20).back(), kDuplicatesFinished);
+  const auto groups = Groups(fixture.db);
+  ASSERT_EQ(groups.size(), static_cast<size_t>(kCopies));
+  for (const auto& [group, path] : groups) {
+    EXPECT_EQ(group, groups.front().first) << path;
+    EXPECT_EQ(path.rfind("/d/copy", 0), 0u) << path;
+  }
+}
+
 TEST(DuplicateSearchTest, ThresholdFollowsTheSimilarityValue) {
   EXPECT_NEAR(DuplicateThreshold(DefaultWeights(), 20),
               std::sqrt(44.0 / 104) * 20 * 56.05546540787727 + 10, 1e-9);
