@@ -1,9 +1,12 @@
 #include "loading/OpenCvHighGui/loadsave.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <fstream>
 #include <opencv2/imgproc.hpp>
 #include <random>
 #include <thread>
@@ -324,6 +327,90 @@ TEST_F(LoadSave, DecompressionBombsAreRefused) {
     EXPECT_EQ(boxes.boxes[1].text, "Inner function failed.");
     EXPECT_EQ(boxes.boxes[1].caption, "cvLoadImage");
     EXPECT_EQ(cvGetErrStatus(), CV_StsBackTrace);
+  }
+}
+
+// A JPEG that declares width x height pixels of components 1x1-sampled components
+// (progressive, or baseline with a first scan of scanned components) and holds only a
+// few bytes of its first scan: the codec sets up buffers for the whole picture and fills
+// in what the file lacks.
+std::string JpegBomb(int width, int height, int components, bool progressive, int scanned) {
+  std::string jpeg = "\xFF\xD8\xFF\xDB";
+  jpeg += std::string("\x00\x43\x00", 3) + std::string(64, '\x01');
+  jpeg += progressive ? "\xFF\xC2" : "\xFF\xC0";
+  jpeg += {'\0', static_cast<char>(8 + 3 * components), 8};
+  jpeg += {static_cast<char>(height >> 8), static_cast<char>(height), static_cast<char>(width >> 8),
+           static_cast<char>(width), static_cast<char>(components)};
+  for (int c = 1; c <= components; ++c) jpeg += {static_cast<char>(c), '\x11', '\0'};
+  jpeg += std::string("\xFF\xC4\x00\x14\x00\x01", 6) + std::string(16, '\0');
+  jpeg += "\xFF\xDA";
+  jpeg += {'\0', static_cast<char>(6 + 2 * scanned), static_cast<char>(scanned)};
+  for (int c = 1; c <= scanned; ++c) jpeg += {static_cast<char>(c), '\0'};
+  jpeg += {'\0', static_cast<char>(progressive ? 0 : 63), '\0'};
+  return jpeg + std::string(32, '\0') + "\xFF\xD9";
+}
+
+// A grey TIFF of width x height pixels in one deflate strip of a few bytes.
+std::string OneStripTiff(uint32_t width, uint32_t height) {
+  std::string tiff("II*\0\x08\0\0\0", 8);
+  const uint32_t entries[][3] = {{256, 4, width}, {257, 4, height}, {258, 3, 8},
+                                 {259, 3, 8},     {262, 3, 1},      {273, 4, 0},
+                                 {277, 3, 1},     {278, 4, height}, {279, 4, 64}};
+  const uint32_t dataAt = 8 + 2 + 12 * 9 + 4;
+  auto put = [&tiff](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) tiff += static_cast<char>(value >> (8 * i));
+  };
+  put(9, 2);
+  for (const auto& [tag, type, value] : entries) {
+    put(tag, 2);
+    put(type, 2);
+    put(1, 4);
+    put(tag == 273 ? dataAt : value, 4);
+  }
+  put(0, 4);
+  return tiff + std::string(64, '\x78');
+}
+
+// Tries to decode path in a child whose address space allows 512 MB more than it has
+// mapped now; exits with 0 when the picture is refused with the cvAlloc bound's message
+// (nothing allocated), 1 when it is decoded, 2 when decoding failed in another way.
+[[noreturn]] void DecodeWithinMemoryLimit(const std::string& path, BoxRecorder& boxes) {
+  long pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (rlim_t{512} << 20);
+  const rlimit bound{limit, limit};
+  setrlimit(RLIMIT_AS, &bound);
+  boxes.boxes.clear();
+  IplImage* image = cvLoadImage(path.c_str(), 1);
+  const bool decoded = image != nullptr;
+  cvReleaseImage(&image);
+  const bool refused = !boxes.boxes.empty() && boxes.boxes[0].caption == "cvAlloc" &&
+                       boxes.boxes[0].text == "Negative or too large argument of cvAlloc function";
+  std::_Exit(decoded ? 1 : (refused ? 0 : 2));
+}
+
+// Small files whose decoding needs far more memory than their picture's buffer: the
+// codec's working set counts against the bound, so they are refused before the codec
+// runs; a picture whose working set is within it still decodes under the same limit.
+TEST_F(LoadSave, BombsOfCodecWorkingMemoryAreRefused) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"grey.jpg", JpegBomb(18000, 18000, 1, true, 1), 0},  // 0.97 GB picture, 0.65 GB more
+      {"colour.jpg", JpegBomb(12000, 12000, 3, true, 3), 0},
+      {"scans.jpg", JpegBomb(12000, 12000, 3, false, 1), 0},
+      {"strip.tif", OneStripTiff(16000, 16000), 0},  // 0.77 GB picture, 1.28 GB more
+      {"fits.jpg", JpegBomb(6000, 6000, 1, true, 1), 1},
+  };
+  for (const Case& c : cases) {
+    const std::string path = folder.File(c.name);
+    WriteBytes(path, c.bytes);
+    EXPECT_EXIT(DecodeWithinMemoryLimit(path, boxes), ::testing::ExitedWithCode(c.exitCode), "")
+        << c.name;
   }
 }
 

@@ -212,12 +212,16 @@ IplImage* cvLoadImage(const char* filename, int iscolor) {
   if (!ProbeHeader(format == PictureFormat::kNone ? PictureFormat::kJpeg : format, t_bytes.data(),
                    t_bytes.size(), &header))
     return nullptr;
-  // The picture's buffer must be within cvAlloc's bound before the codec runs: a file
-  // that declares a gigantic picture is refused here without allocating anything.
+  // The picture's buffer and the codec's working memory together must be within
+  // cvAlloc's bound before the codec runs: a file that declares a gigantic picture, or
+  // one whose decoding needs gigantic buffers, is refused here without allocating
+  // anything.
   const uint64_t channels = iscolor > 0 ? 3 : (iscolor == 0 ? 1 : (header.colour ? 3 : 1));
   const uint64_t rowStep = (static_cast<uint64_t>(header.width) * channels + 3) & ~uint64_t{3};
-  if (rowStep * static_cast<uint64_t>(header.height) > kMaxAllocation) {
-    cvAlloc(rowStep * static_cast<uint64_t>(header.height));
+  const uint64_t pictureBytes = rowStep * static_cast<uint64_t>(header.height);
+  const uint64_t workingSet = pictureBytes + header.workingBytes;
+  if (workingSet > kMaxAllocation) {
+    cvAlloc(workingSet);
     InnerFunctionFailed();
     return nullptr;
   }

@@ -1,5 +1,6 @@
 #include "loading/OpenCvHighGui/picture_header.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string_view>
@@ -62,33 +63,77 @@ bool IsStartOfFrame(uint8_t marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-// Walks the markers the way the JPEG library does: bytes before a marker are skipped,
-// fill bytes 0xFF are skipped, and a stuffed 0xFF 0x00 is part of the garbage.
+bool IsProgressive(uint8_t frameMarker) {
+  return frameMarker == 0xC2 || frameMarker == 0xC6 || frameMarker == 0xCA || frameMarker == 0xCE;
+}
+
+// Finds the next marker the way the JPEG library does: bytes before a marker are
+// skipped, fill bytes 0xFF are skipped, and a stuffed 0xFF 0x00 is part of the garbage.
+// Leaves pos behind the marker; false at the end of the data or at the end of the image.
+bool NextJpegMarker(const uint8_t* d, size_t size, size_t* pos, uint8_t* marker) {
+  for (;;) {
+    while (*pos < size && d[*pos] != 0xFF) ++*pos;
+    while (*pos < size && d[*pos] == 0xFF) ++*pos;
+    if (*pos >= size) return false;
+    *marker = d[(*pos)++];
+    if (*marker == 0x00 || *marker == 0x01 || (*marker >= 0xD0 && *marker <= 0xD7)) continue;
+    return *marker != 0xD8 && *marker != 0xD9 && *pos + 2 <= size && Big16(d + *pos) >= 2;
+  }
+}
+
+// The coefficient buffers of a picture decoded in several scans: 64 16-bit values per
+// 8 x 8 block of every component, the blocks padded to whole units of its sampling.
+uint64_t JpegCoefficientBytes(const uint8_t* frame, size_t components, int width, int height) {
+  int hMax = 1, vMax = 1;
+  for (size_t c = 0; c < components; ++c) {
+    hMax = std::max(hMax, frame[3 * c + 1] >> 4);
+    vMax = std::max(vMax, frame[3 * c + 1] & 15);
+  }
+  uint64_t bytes = 0;
+  for (size_t c = 0; c < components; ++c) {
+    const uint64_t h = std::max(1, frame[3 * c + 1] >> 4);
+    const uint64_t v = std::max(1, frame[3 * c + 1] & 15);
+    const uint64_t blocksWide = (uint64_t(width) * h + 8 * hMax - 1) / (8 * hMax);
+    const uint64_t blocksHigh = (uint64_t(height) * v + 8 * vMax - 1) / (8 * vMax);
+    bytes += ((blocksWide + h - 1) / h * h) * ((blocksHigh + v - 1) / v * v) * 128;
+  }
+  return bytes;
+}
+
 bool ProbeJpeg(const uint8_t* d, size_t size, PictureHeader* h) {
   if (size < 2 || d[0] != 0xFF || d[1] != 0xD8) return false;
   size_t pos = 2;
-  for (;;) {
-    while (pos < size && d[pos] != 0xFF) ++pos;
-    while (pos < size && d[pos] == 0xFF) ++pos;
-    if (pos >= size) return false;
-    const uint8_t marker = d[pos++];
-    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
-    if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) return false;  // no frame first
-    if (pos + 2 > size) return false;
+  uint8_t marker = 0;
+  while (NextJpegMarker(d, size, &pos, &marker)) {
+    if (marker == 0xDA) return false;  // no frame first
     const size_t length = Big16(d + pos);
-    if (length < 2) return false;
-    if (IsStartOfFrame(marker)) {
-      if (length < 8 || pos + 8 > size) return false;
-      const int height = Big16(d + pos + 3);
-      const int width = Big16(d + pos + 5);
-      if (!Plausible(width, height)) return false;
-      h->width = width;
-      h->height = height;
-      h->colour = d[pos + 7] >= 3;
-      return true;
+    if (!IsStartOfFrame(marker)) {
+      pos += length;
+      continue;
     }
-    pos += length;
+    if (length < 8 || pos + 8 > size) return false;
+    const int height = Big16(d + pos + 3);
+    const int width = Big16(d + pos + 5);
+    if (!Plausible(width, height)) return false;
+    const size_t components = d[pos + 7];
+    h->width = width;
+    h->height = height;
+    h->colour = components >= 3;
+    if (pos + 8 + 3 * components > size) return true;
+    const uint8_t* frame = d + pos + 8;  // id, sampling, table of each component
+    // A baseline picture is decoded row by row, unless its first scan leaves
+    // components for later scans.
+    bool wholePicture = IsProgressive(marker);
+    for (pos += length; !wholePicture && NextJpegMarker(d, size, &pos, &marker);
+         pos += Big16(d + pos)) {
+      if (marker != 0xDA) continue;
+      wholePicture = pos + 3 <= size && d[pos + 2] < components;
+      break;
+    }
+    if (wholePicture) h->workingBytes = JpegCoefficientBytes(frame, components, width, height);
+    return true;
   }
+  return false;
 }
 
 bool ProbeSunRaster(const uint8_t* d, size_t size, PictureHeader* h) {
@@ -154,7 +199,8 @@ bool ProbePng(const uint8_t* d, size_t size, PictureHeader* h) {
   return true;
 }
 
-// The first image directory of a classic TIFF file.
+// The first image directory of a classic TIFF file. The codec decodes one strip (or
+// tile) at a time, and converts it through a 32-bit copy.
 bool ProbeTiff(const uint8_t* d, size_t size, PictureHeader* h) {
   if (size < 8) return false;
   const bool little = d[0] == 'I';
@@ -164,23 +210,39 @@ bool ProbeTiff(const uint8_t* d, size_t size, PictureHeader* h) {
   if (directory > size || size - directory < 2) return false;
   const size_t count = u16(directory);
   int64_t width = 0, height = 0;
-  uint32_t photometric = 2, samples = 1;
+  uint32_t photometric = 2, samples = 1, bits = 8, rowsPerStrip = 0, tileWidth = 0, tileLength = 0;
   for (size_t i = 0; i < count; ++i) {
     const size_t entry = directory + 2 + 12 * i;
     if (entry + 12 > size) return false;
     const uint16_t tag = u16(entry);
     const uint16_t type = u16(entry + 2);
     if (type != 3 && type != 4) continue;  // SHORT or LONG
-    const uint32_t value = type == 3 ? u16(entry + 8) : u32(entry + 8);
+    // The first value: in the entry when all values fit into its four bytes.
+    size_t at = entry + 8;
+    if (uint64_t{u32(entry + 4)} * (type == 3 ? 2 : 4) > 4) at = u32(entry + 8);
+    if (at > size || size - at < (type == 3 ? 2u : 4u)) continue;
+    const uint32_t value = type == 3 ? u16(at) : u32(at);
     if (tag == 256) width = value;
     if (tag == 257) height = value;
+    if (tag == 258) bits = value;
     if (tag == 262) photometric = value;
     if (tag == 277) samples = value;
+    if (tag == 278) rowsPerStrip = value;
+    if (tag == 322) tileWidth = value;
+    if (tag == 323) tileLength = value;
   }
   if (!Plausible(width, height)) return false;
   h->width = static_cast<int>(width);
   h->height = static_cast<int>(height);
   h->colour = !(photometric <= 1 && samples <= 2);
+  const bool tiled = tileWidth > 0 && tileLength > 0;
+  const uint64_t pieceWidth = tiled ? tileWidth : static_cast<uint64_t>(width);
+  uint64_t pieceHeight = tiled ? tileLength : rowsPerStrip;
+  if (!tiled && (pieceHeight == 0 || pieceHeight > static_cast<uint64_t>(height))) {
+    pieceHeight = static_cast<uint64_t>(height);
+  }
+  const uint64_t rowBytes = (pieceWidth * std::max<uint32_t>(samples, 1) * bits + 7) / 8;
+  h->workingBytes = (pieceWidth * 4 + rowBytes) * pieceHeight;
   return true;
 }
 

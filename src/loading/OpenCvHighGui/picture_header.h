@@ -27,10 +27,15 @@ struct PictureHeader {
   int width = 0;
   int height = 0;
   bool colour = false;  // the file holds a colour picture
+  // Bytes the codec allocates beside the picture's buffer while decoding: the
+  // coefficients of the whole picture for a progressive or multi-scan JPEG, the decoded
+  // strip or tile and its 32-bit copy for a TIFF; 0 for codecs that work row by row.
+  uint64_t workingBytes = 0;
 };
 
-// Reads the declared size and colour from the header of a file of the given format.
-// False when the header is damaged, cut short or declares an empty picture.
+// Reads the declared size and colour from the header of a file of the given format, and
+// estimates the codec's working memory. False when the header is damaged, cut short or
+// declares an empty picture.
 bool ProbeHeader(PictureFormat format, const uint8_t* data, size_t size, PictureHeader* header);
 
 }  // namespace gq
