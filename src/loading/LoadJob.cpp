@@ -12,6 +12,7 @@
 #include "frame/TextFile.h"
 #include "frame/Words.h"
 #include "loading/LoadPicture.h"
+#include "loading/OpenCvHighGui/decode_memory.h"
 #include "platform/Beep.h"
 #include "platform/ShellLink.h"
 #include "signature/Signature.h"
@@ -80,6 +81,7 @@ FILE* OpenList(const std::string& path) {
 }  // namespace
 
 void DecodeFile(DecodedFile* file) {
+  DecodeMemoryHold hold;  // the picture's buffer counts until it is freed below
   IplImage* image = LoadPicture(file->path.c_str(), 1);
   if (!image) {
     file->result = DecodedFile::kUnreadable;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "frame/Text.h"
+#include "loading/OpenCvHighGui/decode_memory.h"
 #include "loading/OpenCvHighGui/picture_header.h"
 #include "loading/OpenCvHighGui/sunraster_rgb.h"
 
@@ -225,11 +226,17 @@ IplImage* cvLoadImage(const char* filename, int iscolor) {
     InnerFunctionFailed();
     return nullptr;
   }
+  DecodeMemory().Reserve(workingSet);
+  IplImage* image = nullptr;
   int width, height;
   if (format == PictureFormat::kSunRaster &&
       IsSunRasterRgb(t_bytes.data(), t_bytes.size(), &width, &height))
-    return DecodeSunRasterRgbFile(t_bytes, width, height, iscolor);
-  return DecodeWithCodec(t_bytes, iscolor);
+    image = DecodeSunRasterRgbFile(t_bytes, width, height, iscolor);
+  else
+    image = DecodeWithCodec(t_bytes, iscolor);
+  const bool kept = image != nullptr && DecodeMemoryHold::Keep(pictureBytes);
+  DecodeMemory().Release(kept ? workingSet - pictureBytes : workingSet);
+  return image;
 }
 
 int cvSaveImage(const char* filename, const IplImage* image) {
