@@ -259,7 +259,7 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   std::vector<std::vector<std::string>> groups;
   int32_t group = -1;
   iavl_iterator it;
-  iavl_iter_init(&it, &db.m_GroupList);
+  iavl_iter_init(&it, &db.GroupList());
   for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {
     auto* record = static_cast<ImageRecord*>(item);
     if (groups.empty() || record->m_GroupNr != group) groups.emplace_back();

@@ -38,8 +38,8 @@ int Ask(const std::string& text, unsigned flags) {
 }
 
 void AfterRecordsChanged(ImageRecordDB& db, double from, double to) {
-  db.m_IndexValid = false;
-  db.m_DuplicatesComplete = false;
+  db.SetIndexValid(false);
+  db.SetDuplicatesComplete(false);
   if (db.Host().rebuildIndex) db.Host().rebuildIndex(from, to);
   if (db.Host().changeListener) db.Host().changeListener();
 }

@@ -164,18 +164,14 @@ const iavl* ImageRecordDB::TreeOf(int mode) const {
 
 int32_t ImageRecordDB::CountIn(int mode) const {
   const iavl* tree = TreeOf(mode);
-  return tree ? static_cast<int32_t>(tree->count) : m_ListLen;
+  return tree ? static_cast<int32_t>(tree->count) : m_List.Size();
 }
 
 ImageRecord* ImageRecordDB::RecordAt(int32_t position, int mode) const {
   if (const iavl* tree = TreeOf(mode)) {
     return static_cast<ImageRecord*>(iavl_select(tree, position));
   }
-  int32_t index = position - m_ListFirst;
-  if (index < 0 || index >= m_ListLen || index >= static_cast<int32_t>(m_ListWindow.size())) {
-    return nullptr;
-  }
-  return m_ListWindow[static_cast<size_t>(index)];
+  return m_List.AtPosition(position);
 }
 
 int32_t ImageRecordDB::PositionOf(const ImageRecord* record, int mode) const {
@@ -183,10 +179,7 @@ int32_t ImageRecordDB::PositionOf(const ImageRecord* record, int mode) const {
   if (mode == kOrderGroups && record->m_GroupNr < 0) return -1;
   if (const iavl* tree = TreeOf(mode))
     return iavl_rank_of(tree, record, mode == kOrderGroups ? 0 : 1);
-  for (int32_t i = 0; i < m_ListLen && i < static_cast<int32_t>(m_ListWindow.size()); ++i) {
-    if (m_ListWindow[static_cast<size_t>(i)] == record) return i + m_ListFirst;
-  }
-  return -1;
+  return m_List.PositionOf(record);
 }
 
 int32_t ImageRecordDB::PositionOfLfdNr(int32_t lfdNr, int mode) const {
@@ -196,7 +189,7 @@ int32_t ImageRecordDB::PositionOfLfdNr(int32_t lfdNr, int mode) const {
 int32_t ImageRecordDB::LfdNrAt(int32_t position, int mode, bool exact) const {
   int32_t count = CountIn(mode);
   if (count <= 0 || position < 0) return -1;
-  int32_t last = (TreeOf(mode) ? 0 : m_ListFirst) + count - 1;
+  int32_t last = (TreeOf(mode) ? 0 : m_List.First()) + count - 1;
   if (position > last) {
     if (exact) return -1;
     position = last;
@@ -210,7 +203,7 @@ int32_t ImageRecordDB::FindText(int32_t startLfdNr, const std::string& folderTex
                                 int mode) const {
   int32_t count = CountIn(mode);
   if (count <= 0) return -1;
-  int32_t base = TreeOf(mode) ? 0 : m_ListFirst;
+  int32_t base = TreeOf(mode) ? 0 : m_List.First();
   int32_t start = PositionOfLfdNr(startLfdNr, mode);
   int32_t step = forward ? 1 : -1;
   // Positions after (or before) the start up to the end, then, with wrap, from the
@@ -276,8 +269,7 @@ std::vector<ImageRecord*> ImageRecordDB::SelectedRecords() const {
 }
 
 void ImageRecordDB::ResetListWindow() {
-  m_ListWindow.clear();
-  m_ListLen = 0;
+  m_List.Clear();
   if (m_Host.rebuildListWindow) m_Host.rebuildListWindow();
 }
 
@@ -299,9 +291,8 @@ void ImageRecordDB::ClearAll() {
   ClearSelection();
   m_IndexValid = true;
   m_DuplicatesComplete = false;
-  m_ListWindow.clear();
-  m_ListLen = 0;
-  m_ListFirst = 0;
+  m_List.Clear();
+  m_List.Place(0, m_List.Columns(), m_List.Mode());
   m_SearchPicture = nullptr;
   ClearGroups();
   iavl_destroy(&m_TreeByPath, nullptr);

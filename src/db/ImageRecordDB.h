@@ -13,6 +13,7 @@
 #include "db/DatabaseFile.h"
 #include "db/DatabaseHost.h"
 #include "db/ImageRecord.h"
+#include "db/ListWindow.h"
 #include "db/iavl.h"
 
 namespace gq {
@@ -50,8 +51,12 @@ class ImageRecordDB {
   // Sets the clean flag; a change tells the host, and becoming clean deletes the
   // recovery journal.
   void SetClean(bool clean);
-  bool m_IndexValid = true;
-  bool m_DuplicatesComplete = false;
+  // Whether the similarity index was built from the records as they are now.
+  bool IndexValid() const { return m_IndexValid; }
+  void SetIndexValid(bool valid) { m_IndexValid = valid; }
+  // Whether the group list holds every duplicate group of the records as they are now.
+  bool DuplicatesComplete() const { return m_DuplicatesComplete; }
+  void SetDuplicatesComplete(bool complete) { m_DuplicatesComplete = complete; }
 
   // Adds a record and takes ownership. A record with the same path is removed first,
   // so a reloaded file replaces its old record. Runs the thumbnail budget; with notify
@@ -119,20 +124,20 @@ class ImageRecordDB {
   // Every record in path order.
   std::vector<ImageRecord*> RecordsByPath() const;
 
-  // The trees (readers in the search subsystem address them by rank).
-  iavl m_TreeByLfdNr;
-  iavl m_TreeByPath;
-  iavl m_GroupList;
-  iavl* m_Selection = nullptr;  // made on first use
+  // The trees, for readers that address records by rank (the search subsystem).
+  const iavl& TreeByLfdNr() const { return m_TreeByLfdNr; }
+  const iavl& TreeByPath() const { return m_TreeByPath; }
+  // The duplicate groups in group order; the duplicate search builds it.
+  const iavl& GroupList() const { return m_GroupList; }
+  iavl& GroupList() { return m_GroupList; }
 
-  // The search: its picture, and the list window the thumbnail view shows.
-  ImageRecord* m_SearchPicture = nullptr;
-  std::vector<ImageRecord*> m_ListWindow;
-  int32_t m_ListLen = 0;
-  int32_t m_ListFirst = 0;
-  int32_t m_ListColumns = 1;
-  int m_ListMode = 0;
-
+  // The search picture of Search Similar; null when none is chosen.
+  ImageRecord* SearchPicture() const { return m_SearchPicture; }
+  void SetSearchPicture(ImageRecord* record) { m_SearchPicture = record; }
+  // The list window the thumbnail view shows.
+  const ListWindow& List() const { return m_List; }
+  // The same for the search engine, which alone fills it.
+  ListWindow& ListForSearch() { return m_List; }
   // Empties the list window and asks the search to rebuild it.
   void ResetListWindow();
   // Takes a record out of the group list (its group number becomes -1).
@@ -146,6 +151,14 @@ class ImageRecordDB {
   const iavl* TreeOf(int mode) const;
 
   bool m_Clean = true;
+  bool m_IndexValid = true;
+  bool m_DuplicatesComplete = false;
+  iavl m_TreeByLfdNr;
+  iavl m_TreeByPath;
+  iavl m_GroupList;
+  iavl* m_Selection = nullptr;  // made on first use
+  ImageRecord* m_SearchPicture = nullptr;
+  ListWindow m_List;
   DatabaseHost m_Host;
   DatabaseFile m_File;
 };

@@ -142,7 +142,7 @@ bool CoordinateSearch(const Cost& cost, const AdjustProgress* progress) {
 std::string AdjustCriteria(SearchEngine& engine, bool quick, bool full, ImageRecord* focused,
                            const AdjustProgress& progress) {
   ImageRecordDB& db = engine.Db();
-  ImageRecord* search = db.m_SearchPicture;
+  ImageRecord* search = db.SearchPicture();
   if (search == nullptr) return "No search picture.";
   if (focused != nullptr) db.Select(focused->m_LfdNr, kSelect);
   std::vector<ImageRecord*> selected = db.SelectedRecords();

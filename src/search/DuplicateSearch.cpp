@@ -36,19 +36,19 @@ void DuplicateSearch::Prepare(bool useCurrentCriteria, bool identityCheck, int s
 int DuplicateSearch::Step(int steps, int32_t* grouped) {
   ImageRecordDB& db = m_Engine.Db();
   auto groupCount = [&] {
-    if (grouped != nullptr) *grouped = static_cast<int32_t>(db.m_GroupList.count);
+    if (grouped != nullptr) *grouped = static_cast<int32_t>(db.GroupList().count);
   };
   groupCount();
   if (m_Cursor < 0) return kDuplicatesStopped;
-  if (!db.m_IndexValid || m_Engine.Index().EntryCount() != db.Count()) {
+  if (!db.IndexValid() || m_Engine.Index().EntryCount() != db.Count()) {
     m_Engine.EnsureIndex();
     --steps;
   }
   for (; steps > 0; --steps) {
-    auto* seed = static_cast<ImageRecord*>(iavl_select(&db.m_TreeByPath, m_Cursor));
+    auto* seed = static_cast<ImageRecord*>(iavl_select(&db.TreeByPath(), m_Cursor));
     if (seed == nullptr) {
       m_Cursor = -1;
-      db.m_DuplicatesComplete = true;
+      db.SetDuplicatesComplete(true);
       groupCount();
       return kDuplicatesFinished;
     }
@@ -115,10 +115,10 @@ void DuplicateSearch::ExamineSeed(ImageRecord* seed, int32_t seedRank) {
       continue;
     }
     // Check the seed against the first member of the offered group.
-    int32_t rank = iavl_rank_of(&db.m_GroupList, record, 0);
+    int32_t rank = iavl_rank_of(&db.GroupList(), record, 0);
     ImageRecord* firstMember = record;
     while (rank > 0) {
-      auto* previous = static_cast<ImageRecord*>(iavl_select(&db.m_GroupList, rank - 1));
+      auto* previous = static_cast<ImageRecord*>(iavl_select(&db.GroupList(), rank - 1));
       if (previous == nullptr || previous->m_GroupNr != record->m_GroupNr) break;
       firstMember = previous;
       --rank;
@@ -143,7 +143,7 @@ void DuplicateSearch::ExamineSeed(ImageRecord* seed, int32_t seedRank) {
 
 void DuplicateSearch::Join(ImageRecord* record, int32_t group) {
   record->m_GroupNr = group;
-  iavl_insert(&m_Engine.Db().m_GroupList, record, 0);
+  iavl_insert(&m_Engine.Db().GroupList(), record, 0);
 }
 
 }  // namespace gq

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "frame/AssertXL.h"
 #include "frame/Settings.h"
 #include "platform/MessageBox.h"
 #include "search/DuplicateSearch.h"
@@ -32,19 +31,19 @@ SearchEngine::~SearchEngine() {
 }
 
 bool SearchEngine::EnsureIndex() {
-  if (m_Db.m_IndexValid && m_Index.EntryCount() == m_Db.Count()) return true;
+  if (m_Db.IndexValid() && m_Index.EntryCount() == m_Db.Count()) return true;
   RebuildIndex(0, 0);
-  return m_Db.m_IndexValid;
+  return m_Db.IndexValid();
 }
 
 void SearchEngine::RebuildIndex(double from, double to) {
-  m_Db.m_IndexValid = m_Index.Build(m_Db, from, to, m_Db.Host().progress);
+  m_Db.SetIndexValid(m_Index.Build(m_Db, from, to, m_Db.Host().progress));
 }
 
 ImageRecord* SearchEngine::SetSearchPicture(int32_t lfdNr) {
   ImageRecord* record = m_Db.FindByLfdNr(lfdNr);
   if (record == nullptr) return nullptr;
-  m_Db.m_SearchPicture = record;
+  m_Db.SetSearchPicture(record);
   m_SimilarValid = false;
   return record;
 }
@@ -63,37 +62,35 @@ bool SearchEngine::FillListWindow(int32_t columns, int32_t first, int32_t count,
   m_First = first;
   m_Count = count;
   m_Mode = mode;
-  m_Db.m_ListColumns = columns;
-  m_Db.m_ListFirst = first;
-  m_Db.m_ListMode = mode;
+  ListWindow& window = m_Db.ListForSearch();
+  window.Place(first, columns, mode);
 
   if (mode == kListSearchSimilar) {
     if (!argumentsChanged && m_SimilarValid && m_SimilarCriteria == CurrentCriteria() &&
-        m_Db.m_ListLen == count) {
+        window.Size() == count) {
       return false;
     }
     FillSimilar();
     return true;
   }
-  const std::vector<ImageRecord*> before = m_Db.m_ListWindow;
-  m_Db.m_ListWindow.assign(count, nullptr);
-  m_Db.m_ListLen = count;
+  const ListWindow before = window;
+  window.Empty(count);
   if (mode == kListSearchDuplicates) {
     FillDuplicates();
   } else {
-    const iavl* tree = mode == kListSortedByFile ? &m_Db.m_TreeByPath : &m_Db.m_TreeByLfdNr;
+    const iavl& tree = mode == kListSortedByFile ? m_Db.TreeByPath() : m_Db.TreeByLfdNr();
     for (int32_t i = 0; i < count; ++i) {
-      m_Db.m_ListWindow[i] = static_cast<ImageRecord*>(iavl_select(tree, first + i));
+      window.Set(i, static_cast<ImageRecord*>(iavl_select(&tree, first + i)));
     }
   }
-  return before != m_Db.m_ListWindow;
+  return before != window;
 }
 
 void SearchEngine::ChooseSearchPicture(int32_t count) {
-  if (m_Db.m_SearchPicture != nullptr || count <= 0) return;
+  if (m_Db.SearchPicture() != nullptr || count <= 0) return;
   ImageRecord* focused = focusedPicture ? focusedPicture() : nullptr;
   ImageRecord* firstShown = nullptr;
-  for (ImageRecord* record : m_Db.m_ListWindow) {
+  for (ImageRecord* record : m_Db.List().Records()) {
     if (record != nullptr) {
       firstShown = record;
       break;
@@ -115,16 +112,11 @@ void SearchEngine::ChooseSearchPicture(int32_t count) {
 
 void SearchEngine::FillSimilar() {
   ChooseSearchPicture(m_Count);
-  m_Db.m_ListWindow.assign(m_Count, nullptr);
-  m_Db.m_ListLen = m_Count;
+  m_Db.ListForSearch().Empty(m_Count);
   m_SimilarValid = true;
   m_SimilarCriteria = CurrentCriteria();
-  auto store = [this](int32_t i, ImageRecord* record) {
-    const int32_t m_ListLen = m_Db.m_ListLen;
-    ASSERT_XL(i >= 0 && i < m_ListLen, "ImageRecordDB");
-    if (i >= 0 && i < m_ListLen) m_Db.m_ListWindow[i] = record;
-  };
-  ImageRecord* searchPicture = m_Db.m_SearchPicture;
+  auto store = [this](int32_t i, ImageRecord* record) { m_Db.ListForSearch().Set(i, record); };
+  ImageRecord* searchPicture = m_Db.SearchPicture();
   if (searchPicture == nullptr) return;
   if (m_First == 0 && m_Count > 0) store(0, searchPicture);
   if (!EnsureIndex() || !m_Index.HasTree()) return;
@@ -146,26 +138,22 @@ void SearchEngine::FillSimilar() {
 }
 
 void SearchEngine::FillDuplicates() {
-  auto store = [this](int32_t i, ImageRecord* record) {
-    const int32_t m_ListLen = m_Db.m_ListLen;
-    ASSERT_XL(i >= 0 && i < m_ListLen, "ImageRecordDB");
-    if (i >= 0 && i < m_ListLen) m_Db.m_ListWindow[i] = record;
-  };
+  auto store = [this](int32_t i, ImageRecord* record) { m_Db.ListForSearch().Set(i, record); };
   m_GroupBeforeWindow = -1;
   if (g_settings.compactDuplicates) {
     if (m_First > 0) {
-      auto* before = static_cast<ImageRecord*>(iavl_select(&m_Db.m_GroupList, m_First - 1));
+      auto* before = static_cast<ImageRecord*>(iavl_select(&m_Db.GroupList(), m_First - 1));
       if (before != nullptr) m_GroupBeforeWindow = before->m_GroupNr;
     }
     for (int32_t i = 0; i < m_Count; ++i) {
-      auto* record = static_cast<ImageRecord*>(iavl_select(&m_Db.m_GroupList, m_First + i));
+      auto* record = static_cast<ImageRecord*>(iavl_select(&m_Db.GroupList(), m_First + i));
       if (record == nullptr) break;
       store(i, record);
     }
     return;
   }
   iavl_iterator it;
-  iavl_iter_init(&it, &m_Db.m_GroupList);
+  iavl_iter_init(&it, &m_Db.GroupList());
   int64_t position = 0;
   int32_t group = -1;
   for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {
@@ -186,10 +174,10 @@ void SearchEngine::FillDuplicates() {
 
 int32_t SearchEngine::DuplicateRows(int32_t columns) const {
   columns = std::max(columns, 1);
-  const int32_t members = static_cast<int32_t>(m_Db.m_GroupList.count);
+  const int32_t members = static_cast<int32_t>(m_Db.GroupList().count);
   if (g_settings.compactDuplicates) return members / columns + 1;
   iavl_iterator it;
-  iavl_iter_init(&it, const_cast<iavl*>(&m_Db.m_GroupList));
+  iavl_iter_init(&it, &m_Db.GroupList());
   int64_t position = 0;
   int32_t group = -1;
   for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {

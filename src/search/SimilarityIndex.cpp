@@ -404,7 +404,7 @@ std::vector<ScoredRecord> SimilarityIndex::ScoreCandidates(const ImageRecordDB& 
   std::vector<SearchResult> results(m_Found.size());
   // While the database has neither lost nor gained a record since the build, the
   // entries' records are still those of the build; otherwise each is looked up.
-  const bool current = &db == m_Db && db.m_IndexValid && db.Count() == EntryCount();
+  const bool current = &db == m_Db && db.IndexValid() && db.Count() == EntryCount();
   for (size_t i = 0; i < m_Found.size(); ++i) {
     ImageRecord* record = current ? m_Records[m_FoundEntries[i]] : db.FindByLfdNr(m_Found[i]);
     SearchResult& result = results[i];

@@ -56,10 +56,10 @@ TEST_F(ImageRecordDBTest, RemoveRenameAndTheSearchPicture) {
   ImageRecord* b = MakeTestRecord("/p/b.jpg", 2);
   db.AddRecord(a, false);
   db.AddRecord(b, false);
-  db.m_SearchPicture = a;
+  db.SetSearchPicture(a);
   db.Select(a->m_LfdNr, kSelect);
   db.RemoveRecord(a);
-  EXPECT_EQ(db.m_SearchPicture, nullptr);
+  EXPECT_EQ(db.SearchPicture(), nullptr);
   EXPECT_EQ(db.SelectionCount(), 0);
   EXPECT_EQ(db.Count(), 1);
 

@@ -60,7 +60,7 @@ TEST_F(LoaderStressTest, StopAndPauseAtRandomMoments) {
         ASSERT_NE(record->m_ThumbPixels, nullptr);
         ASSERT_EQ(record->m_ThumbWidth, 16);
       }
-      ASSERT_EQ(static_cast<int>(bench.db.m_TreeByPath.count), count);
+      ASSERT_EQ(static_cast<int>(bench.db.TreeByPath().count), count);
     }
     ASSERT_EQ(m_NrThumbsLoaded, thumbnailsBefore) << "run " << run;
     ASSERT_EQ(g_LoaderState.activeLoaders, 0);

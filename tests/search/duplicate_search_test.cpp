@@ -27,8 +27,8 @@ std::vector<int> SearchAll(SearchFixture& fixture, int similarity, bool identity
 
 std::vector<std::pair<int32_t, std::string>> Groups(ImageRecordDB& db) {
   std::vector<std::pair<int32_t, std::string>> groups;
-  for (int32_t rank = 0; rank < static_cast<int32_t>(db.m_GroupList.count); ++rank) {
-    auto* record = static_cast<ImageRecord*>(iavl_select(&db.m_GroupList, rank));
+  for (int32_t rank = 0; rank < static_cast<int32_t>(db.GroupList().count); ++rank) {
+    auto* record = static_cast<ImageRecord*>(iavl_select(&db.GroupList(), rank));
     groups.emplace_back(record->m_GroupNr, record->m_Path);
   }
   return groups;
@@ -73,8 +73,8 @@ TEST(DuplicateSearchTest, CollectionWithoutDuplicatesFindsNothing) {
   AddOthers(fixture, 12);
   const std::vector<int> results = SearchAll(fixture, 0);
   EXPECT_EQ(results.back(), kDuplicatesFinished);
-  EXPECT_EQ(fixture.db.m_GroupList.count, 0u);
-  EXPECT_TRUE(fixture.db.m_DuplicatesComplete);
+  EXPECT_EQ(fixture.db.GroupList().count, 0u);
+  EXPECT_TRUE(fixture.db.DuplicatesComplete());
   EXPECT_EQ(fixture.engine->Duplicates().Step(1), kDuplicatesStopped);
 }
 
@@ -93,12 +93,12 @@ TEST(DuplicateSearchTest, SmallCollectionsNeverReportANegativePercentage) {
     EXPECT_GE(results[i], 0);
     EXPECT_LE(results[i], 100);
   }
-  EXPECT_EQ(fixture.db.m_GroupList.count, 2u);
+  EXPECT_EQ(fixture.db.GroupList().count, 2u);
   // An empty collection ends without dividing by its size.
   SearchFixture empty;
   EXPECT_EQ(SearchAll(empty, 20), (std::vector<int>{kDuplicatesFinished}));
   empty.engine->Duplicates().Prepare(false, false, 20);
-  empty.db.m_IndexValid = false;
+  empty.db.SetIndexValid(false);
   EXPECT_EQ(empty.engine->Duplicates().Step(1), 0);
 }
 
@@ -113,9 +113,9 @@ TEST(DuplicateSearchTest, CopiesGroupByTheRankOfTheirFirstSeed) {
   for (int i = 1; i <= 6; ++i) fixture.AddPicture("/d/s" + std::to_string(i) + ".jpg", six);
   SearchAll(fixture, 20);
   const int32_t rankB1 =
-      iavl_rank_of(&fixture.db.m_TreeByPath, fixture.db.FindByPath("/d/b1.jpg"), 1);
+      iavl_rank_of(&fixture.db.TreeByPath(), fixture.db.FindByPath("/d/b1.jpg"), 1);
   const int32_t rankS1 =
-      iavl_rank_of(&fixture.db.m_TreeByPath, fixture.db.FindByPath("/d/s1.jpg"), 1);
+      iavl_rank_of(&fixture.db.TreeByPath(), fixture.db.FindByPath("/d/s1.jpg"), 1);
   std::vector<std::pair<int32_t, std::string>> expected = {
       {rankB1, "/d/b1.jpg"}, {rankB1, "/d/b2.jpg"}, {rankB1, "/d/b3.jpg"}};
   for (int i = 1; i <= 6; ++i) expected.emplace_back(rankS1, "/d/s" + std::to_string(i) + ".jpg");
@@ -164,19 +164,19 @@ TEST(DuplicateSearchTest, ListLayoutWithAndWithoutCompactView) {
   for (const char* name : {"/l/a1", "/l/a2", "/l/a3"}) fixture.AddPicture(name, a);
   for (const char* name : {"/l/b1", "/l/b2"}) fixture.AddPicture(name, b);
   SearchAll(fixture, 0);
-  ASSERT_EQ(fixture.db.m_GroupList.count, 5u);
+  ASSERT_EQ(fixture.db.GroupList().count, 5u);
   const bool compact = g_settings.compactDuplicates;
   g_settings.compactDuplicates = true;
   fixture.engine->FillListWindow(4, 1, 6, kListSearchDuplicates);
   std::vector<std::string> paths;
-  for (ImageRecord* record : fixture.db.m_ListWindow)
+  for (ImageRecord* record : fixture.db.List().Records())
     paths.push_back(record ? record->m_Path : "-");
   EXPECT_EQ(paths, (std::vector<std::string>{"/l/a2", "/l/a3", "/l/b1", "/l/b2", "-", "-"}));
   EXPECT_EQ(fixture.engine->DuplicateRows(4), 2);
   g_settings.compactDuplicates = false;
   fixture.engine->FillListWindow(4, 1, 6, kListSearchDuplicates);
   paths.clear();
-  for (ImageRecord* record : fixture.db.m_ListWindow)
+  for (ImageRecord* record : fixture.db.List().Records())
     paths.push_back(record ? record->m_Path : "-");
   EXPECT_EQ(paths, (std::vector<std::string>{"/l/a2", "/l/a3", "-", "/l/b1", "/l/b2", "-"}));
   EXPECT_EQ(fixture.engine->GroupBeforeListWindow(), 0);

@@ -28,7 +28,7 @@ void FillRandom(SearchFixture& fixture, uint32_t seed, int count, int distinct, 
     }
     if (copyPrevious) {
       ImageRecord* previous =
-          static_cast<ImageRecord*>(iavl_select(&fixture.db.m_TreeByLfdNr, i - 1));
+          static_cast<ImageRecord*>(iavl_select(&fixture.db.TreeByLfdNr(), i - 1));
       std::copy(previous->m_Signature, previous->m_Signature + kComputedSignatureLength,
                 record->m_Signature);
     }
@@ -151,7 +151,7 @@ TEST(SimilarityIndexTest, CandidateSearchHoldsTheBoxOfItsLastRadius) {
   std::mt19937 random(5);
   for (int query = 0; query < 20; ++query) {
     auto* record = static_cast<ImageRecord*>(
-        iavl_select(&fixture.db.m_TreeByLfdNr, static_cast<int32_t>(random() % 600)));
+        iavl_select(&fixture.db.TreeByLfdNr(), static_cast<int32_t>(random() % 600)));
     const int32_t hits = index.CandidateSearch(record->m_Signature, weights, 30, 60, 0, 50);
     EXPECT_GE(hits, 30);
     EXPECT_LE(hits, 62);
@@ -174,7 +174,7 @@ TEST(SimilarityIndexTest, CandidateSearchHoldsTheBoxOfItsLastRadius) {
   }
   // An explicit radius is used as given and not remembered.
   const double remembered = index.RememberedRadius();
-  auto* first = static_cast<ImageRecord*>(iavl_select(&fixture.db.m_TreeByLfdNr, 0));
+  auto* first = static_cast<ImageRecord*>(iavl_select(&fixture.db.TreeByLfdNr(), 0));
   index.CandidateSearch(first->m_Signature, weights, 0, 10000, 500.0, 10);
   EXPECT_DOUBLE_EQ(index.LastQueryRadius(), 500.0);
   EXPECT_DOUBLE_EQ(index.RememberedRadius(), remembered);
@@ -186,7 +186,7 @@ TEST(SimilarityIndexTest, RadiusIsResetWhenTheBudgetRunsOut) {
   SimilarityIndex index;
   ASSERT_TRUE(index.Build(fixture.db, 0, 0, nullptr));
   const WeightVector weights = BuildWeights(DefaultCriteria());
-  auto* record = static_cast<ImageRecord*>(iavl_select(&fixture.db.m_TreeByLfdNr, 3));
+  auto* record = static_cast<ImageRecord*>(iavl_select(&fixture.db.TreeByLfdNr(), 3));
   index.CandidateSearch(record->m_Signature, weights, 5, 10, 0, 50);
   EXPECT_NE(index.RememberedRadius(), kInitialRadius);
   // More candidates than records can never be found: growth runs out of its 50 steps.
@@ -200,11 +200,11 @@ TEST(SimilarityIndexTest, ScoringSortsAndMarksVanishedRecords) {
   SimilarityIndex index;
   ASSERT_TRUE(index.Build(fixture.db, 0, 0, nullptr));
   const WeightVector weights = BuildWeights(DefaultCriteria());
-  auto* query = static_cast<ImageRecord*>(iavl_select(&fixture.db.m_TreeByLfdNr, 0));
+  auto* query = static_cast<ImageRecord*>(iavl_select(&fixture.db.TreeByLfdNr(), 0));
   int16_t low[kSignatureLength], high[kSignatureLength];
   BoxFromRadius(query->m_Signature, weights, 1e9, low, high);
   ASSERT_EQ(index.BoxQuery(low, high, 1000), 40);
-  auto* gone = static_cast<ImageRecord*>(iavl_select(&fixture.db.m_TreeByLfdNr, 1));
+  auto* gone = static_cast<ImageRecord*>(iavl_select(&fixture.db.TreeByLfdNr(), 1));
   fixture.db.RemoveRecord(gone);
   const std::vector<ScoredRecord> results =
       index.ScoreCandidates(fixture.db, query->m_Signature, weights, nullptr);
