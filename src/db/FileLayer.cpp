@@ -13,8 +13,19 @@ namespace {
 
 class PosixFileSystem : public FileSystem {
  public:
+  // Never blocks in open; only regular files (and folders when asked for) are opened.
   int Open(const std::string& path, int flags, unsigned mode) override {
-    return ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    struct stat info;
+    bool wanted = fstat(fd, &info) == 0 &&
+                  ((flags & O_DIRECTORY) ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode));
+    if (!wanted) {
+      ::close(fd);
+      errno = EINVAL;
+      return -1;
+    }
+    return fd;
   }
   ssize_t Read(int fd, void* buffer, size_t size) override { return ::read(fd, buffer, size); }
   ssize_t Write(int fd, const void* buffer, size_t size) override {

@@ -17,7 +17,8 @@ namespace gq {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // POSIX semantics: -1 with errno set on failure.
+  // POSIX semantics: -1 with errno set on failure. Opens regular files only (folders
+  // with O_DIRECTORY), without blocking: anything else fails with EINVAL.
   virtual int Open(const std::string& path, int flags, unsigned mode) = 0;
   virtual ssize_t Read(int fd, void* buffer, size_t size) = 0;
   virtual ssize_t Write(int fd, const void* buffer, size_t size) = 0;

@@ -1,10 +1,30 @@
 #include "frame/TextFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace gq {
+
+FILE* OpenRegularFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return nullptr;
+  }
+  FILE* file = fdopen(fd, "rb");
+  if (!file) ::close(fd);
+  return file;
+}
 
 bool ReadWholeTextFile(const std::string& path, long long maxSize, std::string* text) {
   text->clear();
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = OpenRegularFile(path);
   if (!file) return false;
   char block[4096];
   bool ok = true;

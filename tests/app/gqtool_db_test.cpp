@@ -1,5 +1,6 @@
 // Runs the real gqtool binary on database files made by the tests.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -96,6 +97,15 @@ TEST_F(GqtoolDbTest, ADatabaseOpenInAnotherProcessIsRefused) {
   test::ProgramOutput exported = Tool({"export", m_Path, "--files"});
   EXPECT_EQ(exported.exitCode, 1);
   EXPECT_NE(exported.err.find("open in another program"), std::string::npos) << exported.err;
+}
+
+TEST_F(GqtoolDbTest, ANamedPipeIsRefusedAsADatabaseWithoutBlocking) {
+  std::string pipe = m_Folder + "/pipe.gqdb";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const char* command : {"info", "check"}) {
+    test::ProgramOutput run = Tool({command, pipe});
+    EXPECT_EQ(run.exitCode, 1) << command;
+  }
 }
 
 TEST_F(GqtoolDbTest, ExportWritesFileAndFolderLists) {
