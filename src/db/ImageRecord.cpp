@@ -1,5 +1,7 @@
 #include "db/ImageRecord.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -49,6 +51,11 @@ int64_t ThumbnailBytes(int32_t width, int32_t height) {
 }
 
 int32_t NextRunningNumber() { return ++g_runningNumbers; }
+
+int32_t RecordFileTime(int64_t seconds) {
+  if (seconds < 0) return 2;
+  return static_cast<int32_t>(std::min<int64_t>(seconds, INT32_MAX));
+}
 
 ImageRecord* MakeRecord(const std::string& path, int32_t fileTime) {
   ASSERT_XL(fileTime >= -1, "ImageRecord");

@@ -47,6 +47,12 @@ int64_t ThumbnailBytes(int32_t width, int32_t height);
 // cleared, a new running number. Asserts that the file time is not below -1.
 ImageRecord* MakeRecord(const std::string& path, int32_t fileTime = 0);
 
+// The file time a record keeps for a last-write time in seconds since 1970. Photo tools
+// date files before 1970 or after 2038: earlier times become 2 (the earliest time an
+// update still marks, so a vanished file is still removed), later ones the largest
+// 32-bit time. The same file thus gives the same time on every run.
+int32_t RecordFileTime(int64_t seconds);
+
 // Frees the record and its pixels; it must be out of both trees (asserted).
 void DestroyRecord(ImageRecord* record);
 
