@@ -65,7 +65,7 @@ Result LoadOnce(const std::string& folder, int workers) {
   loading.onLoadingDone = [&](bool) { done = true; };
   auto loader = std::make_unique<Loader>(std::make_shared<WindowSink>(host.Target()), workers);
   auto start = Clock::now();
-  loader->StartPathJob(folder, false, false);
+  loader->StartPathJob(folder);
   Message message;
   while (!done && GetMessage(&message)) DispatchMessage(message);
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();

@@ -44,8 +44,10 @@ const ToolCommand kCommands[] = {
      RunCheckCommand},
     {"export", "export DB --files|--folders [--out FILE]",
      "Writes the list of picture files (or of their folders, each once) of a database\n"
-     "in path order, one double-quoted path per line ending in CR LF, to standard\n"
-     "output or to FILE (replaced as a whole). Loading the database recovers it first\n"
+     "in path order, one double-quoted path per line ending in CR LF (a path holding a\n"
+     "double quote unquoted), to standard output or to FILE (replaced as a whole).\n"
+     "Paths no list line can name (line breaks, a final \".txt\") are reported on\n"
+     "standard error and left out (exit code 1). Loading the database recovers it first\n"
      "when a recovery journal lies beside it.",
      RunExportCommand},
     {"index", "index DB PATH... [--update] [--jobs N] [--quiet]",
@@ -53,7 +55,8 @@ const ToolCommand kCommands[] = {
      "(walked recursively) and text lists into it as GlimmerQuorum does, and saves it.\n"
      "Known pictures whose file did not change are skipped. --update first re-checks\n"
      "every known picture against the disk (changed files are reloaded, vanished ones\n"
-     "removed). --jobs N decodes with N threads (default: one per core). On a terminal\n"
+     "removed). --jobs N decodes with N threads (default: one per core, at most four\n"
+     "per core). On a terminal\n"
      "a progress line shows the count, the total, the percentage and pictures per\n"
      "second; --quiet turns it off. Files that cannot be loaded are reported on\n"
      "standard error. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"

@@ -81,11 +81,16 @@ int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream&
     err << "\n";
     return 1;
   }
-  std::string text = ListText(db, folders == 1, false, -1);
+  std::vector<std::string> unlisted;
+  std::string text = ListText(db, folders == 1, false, -1, &unlisted);
   db.File().Close();
+  for (const std::string& path : unlisted) {
+    err << "gqtool export: no list line can name \"" << path << "\"\n";
+  }
+  int code = unlisted.empty() ? 0 : 1;
   if (target.empty()) {
     out << text;
-    return out.good() ? 0 : 1;
+    return out.good() ? code : 1;
   }
   AtomicFile file(target);
   FILE* stream = file.Open();
@@ -94,7 +99,7 @@ int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream&
     err << "gqtool export: cannot write " << target << "\n";
     return 1;
   }
-  return 0;
+  return code;
 }
 
 }  // namespace gq

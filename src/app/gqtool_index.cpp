@@ -47,9 +47,9 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
       err << "gqtool index: unknown option " << arg << "\n";
       return false;
     } else if (options->database.empty()) {
-      options->database = NormalizePath(arg);
+      options->database = AbsolutePath(arg);
     } else {
-      options->paths.push_back(NormalizePath(arg));
+      options->paths.push_back(AbsolutePath(arg));
     }
   }
   if (options->database.empty() || (options->paths.empty() && !options->update)) {
@@ -149,14 +149,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     jobs.push_back([&] { return UpdateFromDisk(db, *loader, false, false, -1); });
   }
   if (!options.paths.empty()) {
-    jobs.push_back([&] {
-      std::string lines;
-      for (const std::string& path : options.paths) lines += "\"" + path + "\"\n";
-      std::string list = WriteTemporaryList("loadlist", lines);
-      if (list.empty()) return false;
-      loader->StartPathJob(list, true, false);
-      return true;
-    });
+    jobs.push_back([&] { return loader->StartDropJob(options.paths); });
   }
   size_t next = 0;
   auto startNext = [&] {

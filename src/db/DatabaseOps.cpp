@@ -300,30 +300,60 @@ bool OpenDatabasePath(ImageRecordDB& db, const std::string& path, bool add) {
   return false;
 }
 
-std::string ListText(ImageRecordDB& db, bool folders, bool selectedOnly, int32_t currentLfdNr) {
-  std::string text;
+std::vector<std::string> ListedPaths(ImageRecordDB& db, bool folders, bool selectedOnly,
+                                     int32_t currentLfdNr) {
+  std::vector<std::string> paths;
   std::string previous = "!";
   for (ImageRecord* record : ListedRecords(db, folders, selectedOnly, currentLfdNr)) {
     if (!folders) {
-      text += "\"" + record->m_Path + "\"\r\n";
+      paths.push_back(record->m_Path);
       continue;
     }
     if (StartsWithNoCase(record->m_Path, previous + "/")) continue;
     previous = FolderOf(record->m_Path);
-    text += "\"" + previous + "\"\r\n";
+    paths.push_back(previous);
+  }
+  return paths;
+}
+
+bool ListLine(const std::string& path, std::string* line) {
+  bool endsInBlank = !path.empty() && (path.back() == ' ' || path.back() == '\t');
+  bool quote = path.find('"') != std::string::npos;
+  bool nestedList = path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
+  if (path.find_first_of("\r\n") != std::string::npos || nestedList ||
+      (quote && (endsInBlank || path[0] != '/'))) {
+    return false;
+  }
+  // The reader takes an unquoted line whole when it starts with no quote and has no
+  // blanks to trim at its ends.
+  *line = quote ? path + "\r\n" : "\"" + path + "\"\r\n";
+  return true;
+}
+
+std::string ListText(ImageRecordDB& db, bool folders, bool selectedOnly, int32_t currentLfdNr,
+                     std::vector<std::string>* unlisted) {
+  std::string text;
+  std::string line;
+  for (const std::string& path : ListedPaths(db, folders, selectedOnly, currentLfdNr)) {
+    if (ListLine(path, &line)) {
+      text += line;
+    } else {
+      unlisted->push_back(path);
+    }
   }
   return text;
 }
 
 bool WriteList(ImageRecordDB& db, const std::string& path, bool folders, bool selectedOnly,
-               const std::string& header, int32_t currentLfdNr) {
+               const std::string& header, int32_t currentLfdNr,
+               std::vector<std::string>* unlisted) {
   if (selectedOnly) {
     if (currentLfdNr >= 0) db.Select(currentLfdNr, kSelect);
     if (db.SelectionCount() == 0) return false;
   } else if (db.Count() == 0) {
     return false;
   }
-  std::string content = header + ListText(db, folders, selectedOnly, currentLfdNr);
+  std::string content = header + ListText(db, folders, selectedOnly, currentLfdNr, unlisted);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool ok = WriteFully(fd, content.data(), content.size());

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "db/ImageRecordDB.h"
 
@@ -48,13 +49,27 @@ void CloseDatabase(ImageRecordDB& db, bool report);
 // when adding to a collection whose file is open) and reports the result.
 bool OpenDatabasePath(ImageRecordDB& db, const std::string& path, bool add);
 
+// The paths a text list of the collection names: the files in path order (selected
+// only: in running-number order), or their folders in path order, each written once
+// (selected only: the current picture is selected first).
+std::vector<std::string> ListedPaths(ImageRecordDB& db, bool folders, bool selectedOnly,
+                                     int32_t currentLfdNr);
+
+// The list line that names path, ending in CR LF: quoted, or unquoted when the path holds
+// a double quote (the reader takes such a line whole). False when no line can name the
+// path so that the reader gets it back: it holds a line break, ends in ".txt" (read as a
+// nested list), or holds a double quote and ends in a blank (trimmed).
+bool ListLine(const std::string& path, std::string* line);
+
 // Writes a text list of the files (or their folders) of the collection, or of the
 // selected records (the current picture is selected first), with the header bytes first.
+// Paths that no list line can name are left out and added to unlisted.
 bool WriteList(ImageRecordDB& db, const std::string& path, bool folders, bool selectedOnly,
-               const std::string& header, int32_t currentLfdNr);
+               const std::string& header, int32_t currentLfdNr, std::vector<std::string>* unlisted);
 
 // The same list as text (for export to standard output and for tests).
-std::string ListText(ImageRecordDB& db, bool folders, bool selectedOnly, int32_t currentLfdNr);
+std::string ListText(ImageRecordDB& db, bool folders, bool selectedOnly, int32_t currentLfdNr,
+                     std::vector<std::string>* unlisted);
 
 // The status text after a load with the given unused bytes.
 std::string LoadedDatabaseText(int64_t unusedBytes);

@@ -106,8 +106,13 @@ std::string NormalizePath(std::string_view path) {
     text = text.substr(1, close == std::string::npos ? std::string::npos : close - 1);
   }
   if (text.empty() || text.back() == ':') return text;
-  std::string full = LexicallyAbsolute(text);
-  if (full.size() > PATH_MAX) return text;
+  return AbsolutePath(text);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::string full = LexicallyAbsolute(path);
+  if (full.size() > PATH_MAX) return path;
   if (full.size() > 1 && full.back() == '/') full.pop_back();
   return full;
 }

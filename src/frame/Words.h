@@ -30,4 +30,8 @@ bool ReadWholeNumber(std::string_view text, int* value);
 // "/" (never the root's).
 std::string NormalizePath(std::string_view path);
 
+// The path made absolute as NormalizePath does, without trimming or unquoting: for
+// paths that come whole (program arguments), whatever blanks or quotes they hold.
+std::string AbsolutePath(const std::string& path);
+
 }  // namespace gq

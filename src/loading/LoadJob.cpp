@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "db/ImageRecord.h"
-#include "frame/TextFile.h"
 #include "frame/Words.h"
+#include "loading/ListReader.h"
 #include "loading/LoadPicture.h"
 #include "loading/OpenCvHighGui/decode_memory.h"
 #include "platform/Beep.h"
@@ -30,13 +31,34 @@ LoaderState& State() { return g_LoaderState; }
 
 int HoldFor(LoadMode mode) { return mode == kModeExplicit ? kExplicitHoldMs : 0; }
 
+// A folder met in update mode is walked in update mode, otherwise in batch mode.
+LoadMode WalkModeFor(LoadMode mode) { return mode == kModeUpdate ? kModeUpdate : kModeBatch; }
+
 bool IsFolder(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool EndsWithTxt(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0;
+}
+
+bool HasZeroByte(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+bool HasLineBreak(const std::string& path) {
+  return path.find_first_of("\r\n") != std::string::npos;
+}
+
+// The path with each zero byte shown as "\0".
+std::string Printable(const std::string& path) {
+  std::string text;
+  for (char c : path) text += c == '\0' ? std::string("\\0") : std::string(1, c);
+  return text;
 }
 
 std::string Join(const std::string& folder, const char* name) {
@@ -55,34 +77,55 @@ bool WaitWhilePaused(LoadSink& sink, const std::function<void()>& beforePause) {
   return true;
 }
 
-// The entries of a folder in listing order, without "." and ".."; false when the
-// listing cannot start.
-bool ListFolder(const std::string& folder, std::vector<std::string>* entries) {
+struct FolderEntry {
+  std::string path;
+  bool isFolder;  // a folder itself, not a link to one
+};
+
+enum class Listing { kListed, kUnreadable, kWalkedBefore };
+
+// The entries of a folder in listing order, without "." and "..". A folder already in
+// walked is not listed again; links are not followed.
+Listing ListFolder(const std::string& folder, WalkedFolders* walked,
+                   std::vector<FolderEntry>* entries) {
   DIR* dir = opendir(folder.c_str());
-  if (!dir) return false;
+  if (!dir) return Listing::kUnreadable;
+  struct stat info;
+  if (fstat(dirfd(dir), &info) == 0 && !walked->insert({info.st_dev, info.st_ino}).second) {
+    closedir(dir);
+    return Listing::kWalkedBefore;
+  }
   while (dirent* entry = readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    entries->push_back(Join(folder, entry->d_name));
+    std::string path = Join(folder, entry->d_name);
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat entryInfo;
+      isFolder = lstat(path.c_str(), &entryInfo) == 0 && S_ISDIR(entryInfo.st_mode);
+    }
+    entries->push_back(FolderEntry{std::move(path), isFolder});
   }
   closedir(dir);
-  return true;
+  return Listing::kListed;
 }
 
-// Opens a list, skipping a leading 0xFF 0xFE.
-FILE* OpenList(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return nullptr;
-  int first = std::fgetc(file);
-  int second = std::fgetc(file);
-  if (first != 0xFF || second != 0xFE) std::rewind(file);
-  return file;
+// The counter's head start: up to 2000 ms.
+void WaitForCounter(const std::atomic<bool>& counterDone) {
+  for (int i = 0; i < 200 && !counterDone; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The path the job reads at index i (under the dropped-file lock); "" past the end.
+std::string PathAt(const JobInput& input, size_t i) {
+  std::lock_guard<std::mutex> lock(g_DroppedFileLock);
+  return i < input.paths.size() ? input.paths[i] : std::string();
 }
 
 }  // namespace
 
 void DecodeFile(DecodedFile* file) {
   DecodeMemoryHold hold;  // the picture's buffer counts until it is freed below
-  IplImage* image = LoadPicture(file->path.c_str(), 1);
+  IplImage* image = IsRegularFile(file->path) ? LoadPicture(file->path.c_str(), 1) : nullptr;
   if (!image) {
     file->result = DecodedFile::kUnreadable;
     return;
@@ -114,7 +157,11 @@ void DecodeFile(DecodedFile* file) {
 }
 
 DecodePool::DecodePool(int workers) {
-  for (int i = 0; i < workers; ++i) m_Threads.emplace_back([this] { Work(); });
+  try {
+    for (int i = 0; i < workers; ++i) m_Threads.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    // The system gave fewer threads: work with those (or on the loader thread).
+  }
 }
 
 DecodePool::~DecodePool() {
@@ -130,6 +177,10 @@ DecodePool::~DecodePool() {
 }
 
 void DecodePool::Give(std::shared_ptr<DecodedFile> task) {
+  if (m_Threads.empty()) {
+    Decode(task);
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(m_Mutex);
     m_Queue.push_back(std::move(task));
@@ -147,18 +198,22 @@ void DecodePool::Work() {
       task = m_Queue.front();
       m_Queue.pop_front();
     }
-    DecodedFile result = *task;  // work on a copy; publish under the lock
-    if (State().stop) {
-      result.result = DecodedFile::kCancelled;
-    } else {
-      DecodeFile(&result);
-    }
-    {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      *task = result;
-    }
-    m_Done.notify_all();
+    Decode(task);
   }
+}
+
+void DecodePool::Decode(const std::shared_ptr<DecodedFile>& task) {
+  DecodedFile result = *task;
+  if (State().stop) {
+    result.result = DecodedFile::kCancelled;
+  } else {
+    DecodeFile(&result);
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    *task = result;
+  }
+  m_Done.notify_all();
 }
 
 void DecodePool::WaitFor(const std::shared_ptr<DecodedFile>& task) {
@@ -171,49 +226,48 @@ bool DecodePool::IsReady(const std::shared_ptr<DecodedFile>& task) {
   return task->result != DecodedFile::kPending;
 }
 
-LoadJob::LoadJob(std::shared_ptr<LoadSink> sink, int workers, std::string path,
-                 std::vector<std::string> drops, bool dropJob, bool listMode, bool update)
+LoadJob::LoadJob(std::shared_ptr<LoadSink> sink, int workers, JobInput input)
     : m_Sink(std::move(sink)),
-      m_Path(std::move(path)),
-      m_Drops(std::move(drops)),
-      m_DropJob(dropJob),
-      m_ListMode(listMode),
-      m_Update(update),
+      m_Input(std::move(input)),
       m_Pool(workers),
-      m_MaxInFlight(static_cast<size_t>(2 * workers + 1)) {}
+      m_MaxInFlight(static_cast<size_t>(2 * m_Pool.Workers() + 1)) {}
 
 void LoadJob::Run() {
   std::atomic<bool> counterDone{false};
-  std::thread counter([this, &counterDone] {
-    FileCounter(m_Sink, m_Path, m_Drops, m_DropJob).Run();
-    counterDone = true;
-  });
-  // The counter gets a head start of up to 2000 ms.
-  for (int i = 0; i < 200 && !counterDone; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-
-  if (m_DropJob) {
-    for (size_t i = 0;; ++i) {
-      std::string entry;
-      {
-        std::lock_guard<std::mutex> lock(g_DroppedFileLock);
-        if (i < m_Drops.size()) entry = m_Drops[i];
-      }
-      if (State().stop || entry.empty()) break;
+  std::thread counter;
+  try {
+    counter = std::thread([this, &counterDone] {
+      FileCounter(m_Sink, m_Input).Run();
+      counterDone = true;
+    });
+  } catch (const std::system_error&) {
+    counterDone = true;  // no progress fraction, but the files still load
+  }
+  WaitForCounter(counterDone);
+  if (m_Input.update) {
+    for (int i = 0; i < 249 && State().activeCounters > 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    StatusInOrder("Updating...", 0);
+  }
+  for (size_t i = 0;; ++i) {
+    std::string entry = PathAt(m_Input, i);
+    if (State().stop || entry.empty()) break;
+    if (!AcceptNamed(entry)) continue;
+    if (m_Input.update) {
+      ProcessInMode(entry, kModeUpdate);
+    } else {
       ProcessPath(entry);
     }
-  } else {
-    ProcessPath(m_Path);
   }
   Drain();
-  counter.join();
+  if (counter.joinable()) counter.join();
   bool stopped = State().stop;
   if (--State().activeLoaders == 0) {
     State().total = 0;
     State().done = 0;
   }
-  if (m_ListMode) std::remove(m_Path.c_str());
-  m_Sink->JobEnded(stopped, m_Update);
+  m_Sink->JobEnded(stopped, m_Input.update);
 }
 
 bool LoadJob::GoOn() {
@@ -226,35 +280,41 @@ void LoadJob::StatusInOrder(const std::string& text, int holdMs) {
   m_Sink->Status(text, holdMs);
 }
 
+bool LoadJob::AcceptNamed(const std::string& path) {
+  if (!HasZeroByte(path)) return true;
+  StatusInOrder(PathMessage("Path holds a zero byte: \"", Printable(path)), kExplicitHoldMs);
+  return false;
+}
+
 void LoadJob::ProcessPath(const std::string& path) {
   if (IsFolder(path)) {
     WalkFolder(path, kModeBatch);
   } else if (EndsWithTxt(path)) {
     ReadList(path, true);
   } else {
-    LoadOneFile(path, kModeExplicit);
+    LoadOneFile(path, kModeExplicit, false);
   }
 }
 
 void LoadJob::WalkFolder(const std::string& folder, LoadMode mode) {
-  std::vector<std::string> entries;
-  if (!ListFolder(folder, &entries)) {
+  std::vector<FolderEntry> entries;
+  Listing listing = ListFolder(folder, &m_Walked, &entries);
+  if (listing == Listing::kUnreadable) {
     StatusInOrder(PathMessage("Can't read directory: \"", folder), kExplicitHoldMs);
-    return;
   }
-  for (const std::string& entry : entries) {
+  for (const FolderEntry& entry : entries) {
     if (!GoOn()) return;
-    if (IsFolder(entry)) {
-      WalkFolder(entry, mode);
+    if (entry.isFolder) {
+      WalkFolder(entry.path, mode);
     } else {
-      LoadOneFile(entry, mode);
+      LoadOneFile(entry.path, mode, true);
     }
   }
 }
 
 void LoadJob::ReadList(const std::string& path, bool nestedAllowed) {
-  FILE* list = OpenList(path);
-  if (!list) {
+  ListReader list;
+  if (!list.Open(path)) {
     Drain();
     MessageBeep(MB_BEEP_DEFAULT);
     ++State().failed;
@@ -263,9 +323,13 @@ void LoadJob::ReadList(const std::string& path, bool nestedAllowed) {
   }
   LoadMode mode = kModeExplicit;
   std::string line;
-  while (ReadLine(list, &line)) {
+  for (int number = 1; list.ReadLine(&line); ++number) {
     if (line.empty() || (line.size() == 1 && line[0] == '\r')) continue;
     if (!GoOn()) break;
+    if (HasZeroByte(line)) {
+      StatusInOrder(ListLineMessage(number, "holds a zero byte", path), kExplicitHoldMs);
+      continue;
+    }
     if (line[0] == '!') {
       while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
       if (line == "!update") {
@@ -285,49 +349,50 @@ void LoadJob::ReadList(const std::string& path, bool nestedAllowed) {
     }
     ProcessInMode(entry, mode);
   }
-  std::fclose(list);
 }
 
 void LoadJob::ProcessInMode(const std::string& path, LoadMode mode) {
   if (IsFolder(path)) {
-    WalkFolder(path, mode == kModeUpdate ? kModeUpdate : kModeBatch);
+    WalkFolder(path, WalkModeFor(mode));
   } else {
-    LoadOneFile(path, mode);
+    LoadOneFile(path, mode, false);
   }
 }
 
-void LoadJob::LoadOneFile(std::string path, LoadMode mode) {
+void LoadJob::LoadOneFile(std::string path, LoadMode mode, bool walked) {
   if (!GoOn()) return;
   if (State().activeCounters > 0) std::this_thread::sleep_for(kCounterYield);
   ++State().done;
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
+  if ((walked ? lstat(path.c_str(), &info) : stat(path.c_str(), &info)) != 0) {
     StatusInOrder(PathMessage("Picture does not exist: \"", path), HoldFor(mode));
     return;
   }
-  bool resolved = false;
-  if (IsShellLinkName(path) && !S_ISDIR(info.st_mode)) {
+  if (S_ISLNK(info.st_mode) || (IsShellLinkName(path) && !S_ISDIR(info.st_mode))) {
     Drain();
     std::string linkPath = path;
     if (m_Sink->ResolveLink(&path) != 1) {
       StatusInOrder(PathMessage("Shell link undefined: \"", linkPath), HoldFor(mode));
       return;
     }
-    resolved = true;
     if (stat(path.c_str(), &info) != 0) {
       StatusInOrder(PathMessage("Picture does not exist: \"", path), HoldFor(mode));
       return;
     }
-  }
-  if (S_ISDIR(info.st_mode)) {
-    if (resolved) {
+    if (S_ISDIR(info.st_mode)) {
       StatusInOrder(PathMessage("Shell link is directory: \"", path), HoldFor(mode));
-    } else {
-      WalkFolder(path, mode == kModeUpdate ? kModeUpdate : kModeBatch);
+      return;
     }
+  } else if (S_ISDIR(info.st_mode)) {
+    WalkFolder(path, WalkModeFor(mode));
     return;
   }
-  auto fileTime = static_cast<int32_t>(info.st_mtime);
+  // No list line could name the record again (lists, exports, the clipboard's text).
+  if (HasLineBreak(path)) {
+    StatusInOrder(PathMessage("Name holds a line break: \"", path), HoldFor(mode));
+    return;
+  }
+  int32_t fileTime = RecordFileTime(info.st_mtime);
   // A file still in the pipeline has not reached the window yet: let it, so that the
   // window answers as it would after the earlier hand-over.
   if (m_InFlightPaths.count(path)) Drain();
@@ -405,18 +470,18 @@ bool LoadJob::HandOver(ImageRecord* record) {
 void FileCounter::Run() {
   m_Sink->Status("Preparing loading...", 0);
   ++State().activeCounters;
-  if (m_DropJob) {
-    for (size_t i = 0;; ++i) {
-      std::string entry;
-      {
-        std::lock_guard<std::mutex> lock(g_DroppedFileLock);
-        if (i < m_Drops.size()) entry = m_Drops[i];
-      }
-      if (entry.empty() || !GoOn()) break;
+  if (m_Input.update) m_Sink->Status("Preparing loading for update...", 0);
+  for (size_t i = 0;; ++i) {
+    std::string entry = PathAt(m_Input, i);
+    if (entry.empty() || !GoOn()) break;
+    if (HasZeroByte(entry)) continue;
+    if (!m_Input.update) {
       CountPath(entry, true);
+    } else if (IsFolder(entry)) {
+      CountFolder(entry);
+    } else {
+      ++State().total;
     }
-  } else {
-    CountPath(m_Path, true);
   }
   --State().activeCounters;
   m_Sink->Status("Loading...", 0);
@@ -435,31 +500,25 @@ void FileCounter::CountPath(const std::string& path, bool nestedAllowed) {
 }
 
 void FileCounter::CountFolder(const std::string& folder) {
-  std::vector<std::string> entries;
-  if (!ListFolder(folder, &entries)) return;
+  std::vector<FolderEntry> entries;
+  if (ListFolder(folder, &m_Walked, &entries) != Listing::kListed) return;
   int files = 0;
-  std::vector<std::string> subfolders;
-  for (const std::string& entry : entries) {
-    if (IsFolder(entry)) {
-      subfolders.push_back(entry);
-    } else {
-      ++files;
-    }
-  }
+  for (const FolderEntry& entry : entries) files += entry.isFolder ? 0 : 1;
   State().total += files;
-  for (const std::string& sub : subfolders) {
+  for (const FolderEntry& entry : entries) {
+    if (!entry.isFolder) continue;
     if (!GoOn()) return;
-    CountFolder(sub);
+    CountFolder(entry.path);
   }
 }
 
 void FileCounter::CountList(const std::string& path, bool nestedAllowed) {
-  FILE* list = OpenList(path);
-  if (!list) return;
+  ListReader list;
+  if (!list.Open(path)) return;
   std::string line;
-  while (ReadLine(list, &line) && GoOn()) {
+  while (list.ReadLine(&line) && GoOn()) {
     while (!line.empty() && (line.back() == '\r')) line.pop_back();
-    if (line.empty()) continue;
+    if (line.empty() || HasZeroByte(line)) continue;
     if (line.rfind("!filecount=", 0) == 0) {
       State().total += std::atoi(line.c_str() + 11);
       break;
@@ -479,7 +538,6 @@ void FileCounter::CountList(const std::string& path, bool nestedAllowed) {
       ++State().total;
     }
   }
-  std::fclose(list);
 }
 
 }  // namespace gq

@@ -3,6 +3,8 @@
 // Also the counter that walks the same input to count its files. Internal to Loader.
 #pragma once
 
+#include <sys/types.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -11,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "loading/Loader.h"
@@ -34,6 +37,7 @@ struct DecodedFile {
 
 // Worker threads that decode files, thumbnail and sign them. Tasks are taken in the
 // order they were given; results are read back in that order by the loader thread.
+// When no worker thread can be created, Give decodes on the calling thread.
 class DecodePool {
  public:
   explicit DecodePool(int workers);
@@ -46,6 +50,8 @@ class DecodePool {
 
  private:
   void Work();
+  // Decodes a copy of the task and publishes the result under the lock.
+  void Decode(const std::shared_ptr<DecodedFile>& task);
 
   std::mutex m_Mutex;
   std::condition_variable m_Wake;                    // tasks or shutdown
@@ -55,13 +61,24 @@ class DecodePool {
   std::vector<std::thread> m_Threads;
 };
 
-// Decodes one file as the loader does (LoadPicture, thumbnail, signature).
+// Decodes one file as the loader does (LoadPicture, thumbnail, signature). Anything
+// but a regular file is unreadable (a named pipe would block the decoder).
 void DecodeFile(DecodedFile* file);
+
+// The folders a walk has entered, by device and inode: a walk enters each folder once,
+// however many names (bind mounts, repeated list lines) lead to it.
+using WalkedFolders = std::set<std::pair<dev_t, ino_t>>;
+
+// What a job is given: paths the user named (a file, a folder or a list each, handled
+// one after the other), or, for an update, the files or folders of the records.
+struct JobInput {
+  std::vector<std::string> paths;  // the dropped-file lock guards reads of it
+  bool update = false;             // every path in update mode, never read as a list
+};
 
 class LoadJob {
  public:
-  LoadJob(std::shared_ptr<LoadSink> sink, int workers, std::string path,
-          std::vector<std::string> drops, bool dropJob, bool listMode, bool update);
+  LoadJob(std::shared_ptr<LoadSink> sink, int workers, JobInput input);
   // The whole job, on its loader thread.
   void Run();
 
@@ -69,8 +86,11 @@ class LoadJob {
   void ProcessPath(const std::string& path);
   void WalkFolder(const std::string& folder, LoadMode mode);
   void ReadList(const std::string& path, bool nestedAllowed);
-  void LoadOneFile(std::string path, LoadMode mode);
+  // walked: found in a folder, where a symbolic link counts as a link file.
+  void LoadOneFile(std::string path, LoadMode mode, bool walked);
   void ProcessInMode(const std::string& path, LoadMode mode);
+  // Refuses a named path that holds a zero byte (it would name another file).
+  bool AcceptNamed(const std::string& path);
 
   // Pause and stop: false when the job must end.
   bool GoOn();
@@ -85,26 +105,20 @@ class LoadJob {
   bool HandOver(ImageRecord* record);
 
   std::shared_ptr<LoadSink> m_Sink;
-  std::string m_Path;
-  std::vector<std::string> m_Drops;
-  bool m_DropJob;
-  bool m_ListMode;
-  bool m_Update;
+  JobInput m_Input;
   DecodePool m_Pool;
   size_t m_MaxInFlight;
   std::deque<std::shared_ptr<DecodedFile>> m_InFlight;  // walk order
   std::multiset<std::string> m_InFlightPaths;
+  WalkedFolders m_Walked;
 };
 
-// Counts the files of a job's input for the progress fraction.
+// Counts the files of a job's input for the progress fraction, walking as the loader
+// does.
 class FileCounter {
  public:
-  FileCounter(std::shared_ptr<LoadSink> sink, std::string path, std::vector<std::string> drops,
-              bool dropJob)
-      : m_Sink(std::move(sink)),
-        m_Path(std::move(path)),
-        m_Drops(std::move(drops)),
-        m_DropJob(dropJob) {}
+  FileCounter(std::shared_ptr<LoadSink> sink, JobInput input)
+      : m_Sink(std::move(sink)), m_Input(std::move(input)) {}
   void Run();
 
  private:
@@ -114,9 +128,8 @@ class FileCounter {
   void CountList(const std::string& path, bool nestedAllowed);
 
   std::shared_ptr<LoadSink> m_Sink;
-  std::string m_Path;
-  std::vector<std::string> m_Drops;
-  bool m_DropJob;
+  JobInput m_Input;
+  WalkedFolders m_Walked;
 };
 
 }  // namespace gq

@@ -1,10 +1,13 @@
 #include "loading/Loader.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "frame/AtomicFile.h"
@@ -13,6 +16,19 @@
 #include "platform/MessageWindow.h"
 
 namespace gq {
+namespace {
+
+constexpr int kEndWaitMs = 1000;
+constexpr time_t kStaleListSeconds = 3600;
+
+bool IsTemporaryListName(const char* name) {
+  std::string text = name;
+  bool listed = text.rfind("loadlist", 0) == 0 || text.rfind("pastelist", 0) == 0 ||
+                text.rfind("updatelist", 0) == 0;
+  return listed && text.size() > 4 && text.compare(text.size() - 4, 4, ".txt") == 0;
+}
+
+}  // namespace
 
 LoaderState g_LoaderState;
 std::mutex g_DroppedFileLock;
@@ -27,74 +43,102 @@ std::string PathMessage(const char* prefix, const std::string& path) {
   return prefix + path + "\".";
 }
 
+std::string ListLineMessage(int number, const char* what, const std::string& list) {
+  return "List line " + std::to_string(number) + " " + what + ": \"" + list + "\".";
+}
+
 bool IsLoadErrorText(const std::string& text) {
   static const char* const kPrefixes[] = {
-      "Can't read directory: \"", "Can't open input file: \"",   "Picture does not exist: \"",
-      "Shell link undefined: \"", "Shell link is directory: \"", "Error reading picture: \"",
-      "Picture too small: "};
+      "Can't read directory: \"",    "Can't open input file: \"",
+      "Picture does not exist: \"",  "Shell link undefined: \"",
+      "Shell link is directory: \"", "Error reading picture: \"",
+      "Picture too small: ",         "List line ",
+      "Path holds a zero byte: \"",  "Name holds a line break: \""};
   for (const char* prefix : kPrefixes) {
     if (text.rfind(prefix, 0) == 0) return true;
   }
   return false;
 }
 
-std::string WriteTemporaryList(const std::string& prefix, const std::string& text) {
-  std::string pattern = TemporaryFolder() + "/" + prefix + "XXXXXX.txt";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemps(name.data(), 4);
-  if (fd < 0) return std::string();
-  bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ok = close(fd) == 0 && ok;
-  if (!ok) {
-    unlink(name.data());
-    return std::string();
+int DecodeWorkers(int requested) {
+  int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return requested > 0 ? std::min(requested, 4 * cores) : cores;
+}
+
+void RemoveStaleTemporaryLists() {
+  std::string folder = TemporaryFolder();
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  time_t hourAgo = time(nullptr) - kStaleListSeconds;
+  while (dirent* entry = readdir(dir)) {
+    if (!IsTemporaryListName(entry->d_name)) continue;
+    std::string path = folder + "/" + entry->d_name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid() &&
+        info.st_mtime <= hourAgo) {
+      unlink(path.c_str());
+    }
   }
-  return name.data();
+  closedir(dir);
 }
 
 bool RunPathJobHere(std::shared_ptr<LoadSink> sink, const std::string& path, int workers) {
   g_LoaderState.stop = false;
   ++g_LoaderState.activeLoaders;
-  LoadJob(std::move(sink), std::max(1, workers), path, {}, false, false, false).Run();
+  LoadJob(std::move(sink), DecodeWorkers(workers), JobInput{{path}, false}).Run();
   return !g_LoaderState.stop;
 }
 
 Loader::Loader(std::shared_ptr<LoadSink> sink, int workers)
-    : m_Sink(std::move(sink)),
-      m_Workers(workers > 0 ? workers
-                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))) {}
+    : m_Sink(std::move(sink)), m_Workers(DecodeWorkers(workers)) {
+  RemoveStaleTemporaryLists();
+}
 
 Loader::~Loader() {
   g_LoaderState.stop = true;
   g_LoaderState.pause = false;
   // The loaders may be sending to this thread: handle that until they end.
-  WaitHandlingSent([] { return g_LoaderState.activeLoaders == 0; }, std::chrono::hours(1));
-  for (JobThread& job : m_Jobs) job.thread.join();
+  WaitHandlingSent([] { return g_LoaderState.activeLoaders == 0; },
+                   std::chrono::milliseconds(kEndWaitMs));
+  for (JobThread& job : m_Jobs) {
+    if (*job.finished || g_LoaderState.activeLoaders == 0) {
+      job.thread.join();
+    } else {
+      job.thread.detach();
+    }
+  }
 }
 
-void Loader::Launch(std::function<void()> job) {
+bool Loader::Launch(JobInput input) {
   JoinFinished();
   g_LoaderState.stop = false;
   ++g_LoaderState.activeLoaders;
+  auto job = std::make_shared<LoadJob>(m_Sink, m_Workers, std::move(input));
   auto finished = std::make_shared<std::atomic<bool>>(false);
-  m_Jobs.push_back(JobThread{std::thread([job = std::move(job), finished] {
-                               job();
-                               *finished = true;
-                             }),
-                             finished});
+  try {
+    m_Jobs.push_back(JobThread{std::thread([job, finished] {
+                                 job->Run();
+                                 *finished = true;
+                               }),
+                               finished});
+  } catch (const std::system_error&) {
+    if (--g_LoaderState.activeLoaders == 0) {
+      g_LoaderState.total = 0;
+      g_LoaderState.done = 0;
+    }
+    return false;
+  }
+  return true;
 }
 
-void Loader::StartPathJob(const std::string& path, bool listMode, bool update) {
-  auto job = std::make_shared<LoadJob>(m_Sink, m_Workers, path, std::vector<std::string>(), false,
-                                       listMode, update);
-  Launch([job] { job->Run(); });
+bool Loader::StartPathJob(const std::string& path) { return Launch(JobInput{{path}, false}); }
+
+bool Loader::StartDropJob(std::vector<std::string> paths) {
+  return Launch(JobInput{std::move(paths), false});
 }
 
-void Loader::StartDropJob(std::vector<std::string> paths) {
-  auto job = std::make_shared<LoadJob>(m_Sink, m_Workers, std::string(), std::move(paths), true,
-                                       false, false);
-  Launch([job] { job->Run(); });
+bool Loader::StartUpdateJob(std::vector<std::string> paths) {
+  return Launch(JobInput{std::move(paths), true});
 }
 
 bool Loader::Stop(bool ask, int timeoutMs) {

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "db/DatabaseOps.h"
 #include "frame/Words.h"
 #include "platform/Beep.h"
@@ -52,12 +50,9 @@ bool OpenPath(ImageRecordDB& db, Loader& loader, const std::string& text, bool a
   // Several paths, unless the whole text (unquoted) names one path with blanks in it.
   bool several = paths.size() >= 2 && (text.find('"') != std::string::npos || !Exists(single));
   if (several || EndsWithTxt(single)) {
-    std::string lines;
-    for (const std::string& path : paths) lines += path + "\n";
-    std::string list = WriteTemporaryList("loadlist", lines);
-    if (list.empty()) return false;
-    loader.StartPathJob(list, true, false);
-    return true;
+    std::vector<std::string> named;
+    for (const std::string& path : paths) named.push_back(NormalizePath(path));
+    return loader.StartDropJob(std::move(named));
   }
   std::string path = single;
   if (IsShellLinkName(path)) {
@@ -67,8 +62,7 @@ bool OpenPath(ImageRecordDB& db, Loader& loader, const std::string& text, bool a
   }
   if (IsDatabasePath(path)) return OpenDatabasePath(db, path, add);
   if (!add && (db.Count() > 0 || !db.File().Name().empty())) CloseDatabase(db, true);
-  loader.StartPathJob(path, false, false);
-  return true;
+  return loader.StartPathJob(path);
 }
 
 bool UpdateFromDisk(ImageRecordDB& db, Loader& loader, bool folders, bool selectedOnly,
@@ -86,16 +80,12 @@ bool UpdateFromDisk(ImageRecordDB& db, Loader& loader, bool folders, bool select
   if (!loader.Stop(true)) return false;
   if (selectedOnly && currentLfdNr >= 0) db.Select(currentLfdNr, kSelect);
   db.MarkForUpdate(selectedOnly);
-  std::string header = "!update\n";
-  if (!folders) header += "!filecount=" + std::to_string(concerned) + "\n";
-  std::string list = WriteTemporaryList("updatelist", "");
-  if (list.empty() || !WriteList(db, list, folders, selectedOnly, header, currentLfdNr)) {
-    if (!list.empty()) std::remove(list.c_str());
+  std::vector<std::string> paths = ListedPaths(db, folders, selectedOnly, currentLfdNr);
+  if (paths.empty() || !loader.StartUpdateJob(std::move(paths))) {
     db.UnmarkAll();
     return false;
   }
   g_LoaderState.updateRunning = true;
-  loader.StartPathJob(list, true, true);
   return true;
 }
 

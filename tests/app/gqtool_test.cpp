@@ -182,6 +182,25 @@ TEST_F(Gqtool, TwoIndexRunsOnANewDatabaseNeverLoseRecords) {
   }
 }
 
+TEST_F(Gqtool, IndexTakesItsArgumentsWholeAndAnyNumberOfJobs) {
+  cv::theRNG().state = 99;
+  std::vector<std::string> files;
+  for (const char* name : {"a\"b.png", " lead.png", "t.png "}) {
+    ASSERT_TRUE(cv::imwrite(File("any.png"), Picture(40, 30)));
+    std::filesystem::rename(File("any.png"), File(name));
+    files.push_back(File(name));
+  }
+  std::vector<std::string> args = {"index", File("odd.gqdb"), "--quiet"};
+  args.insert(args.end(), files.begin(), files.end());
+  ToolRun run = Run(args);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("added 3, skipped 0 known, 0 errors;", 0), 0u) << run.out;
+
+  run = Run({"index", File("many.gqdb"), files[0], "--jobs", "1000000", "--quiet"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("added 1,", 0), 0u) << run.out;
+}
+
 TEST_F(Gqtool, HelpAndUsageErrors) {
   const ToolRun help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);

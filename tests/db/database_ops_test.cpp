@@ -27,6 +27,7 @@ class DatabaseOpsTest : public ::testing::Test {
   test::ScriptedMessageBox m_Boxes;
   ImageRecordDB m_Db;
   std::vector<std::string> m_Statuses;
+  std::vector<std::string> m_Unlisted;
   std::string m_Folder;
   std::string m_Path;
 };
@@ -36,7 +37,7 @@ TEST_F(DatabaseOpsTest, FileListsArePathOrderedQuotedAndEndInCrLf) {
   Add("/a/img2.jpg");
   Add("/a/b/x.jpg");
   std::string list = m_Folder + "/files.txt";
-  ASSERT_TRUE(WriteList(m_Db, list, false, false, "", -1));
+  ASSERT_TRUE(WriteList(m_Db, list, false, false, "", -1, &m_Unlisted));
   std::string text;
   ASSERT_TRUE(ReadWholeTextFile(list, -1, &text));
   EXPECT_EQ(text, "\"/a/b/x.jpg\"\r\n\"/a/img2.jpg\"\r\n\"/a/img10.jpg\"\r\n");
@@ -46,11 +47,11 @@ TEST_F(DatabaseOpsTest, FolderListsNameEachFolderOnce) {
   Add("/p/a/1.jpg");
   Add("/p/a/2.jpg");
   Add("/p/a/b/3.jpg");
-  EXPECT_EQ(ListText(m_Db, true, false, -1), "\"/p/a\"\r\n");
+  EXPECT_EQ(ListText(m_Db, true, false, -1, &m_Unlisted), "\"/p/a\"\r\n");
   m_Db.ClearAll();
   Add("/p/a/x.jpg");
   Add("/p/a/b/3.jpg");
-  EXPECT_EQ(ListText(m_Db, true, false, -1), "\"/p/a/b\"\r\n\"/p/a\"\r\n");
+  EXPECT_EQ(ListText(m_Db, true, false, -1, &m_Unlisted), "\"/p/a/b\"\r\n\"/p/a\"\r\n");
 }
 
 TEST_F(DatabaseOpsTest, SelectedListsIncludeTheCurrentPictureAndAnUpdateHeader) {
@@ -58,15 +59,39 @@ TEST_F(DatabaseOpsTest, SelectedListsIncludeTheCurrentPictureAndAnUpdateHeader) 
   Add("/u/2.jpg");
   Add("/u/3.jpg");
   std::string list = m_Folder + "/update.txt";
-  EXPECT_FALSE(WriteList(m_Db, list, false, true, "!update\n", -1));  // nothing selected
+  EXPECT_FALSE(
+      WriteList(m_Db, list, false, true, "!update\n", -1, &m_Unlisted));  // nothing selected
   m_Db.Select(m_Db.LfdNrAt(2, kOrderByLfdNr, true), kSelect);
   ASSERT_TRUE(WriteList(m_Db, list, false, true, "!update\n!filecount=2\n",
-                        m_Db.LfdNrAt(0, kOrderByLfdNr, true)));
+                        m_Db.LfdNrAt(0, kOrderByLfdNr, true), &m_Unlisted));
   std::string text;
   ASSERT_TRUE(ReadWholeTextFile(list, -1, &text));
   EXPECT_EQ(text, "!update\n!filecount=2\n\"/u/1.jpg\"\r\n\"/u/3.jpg\"\r\n");
   m_Db.ClearAll();
-  EXPECT_FALSE(WriteList(m_Db, list, false, false, "", -1));  // empty collection
+  EXPECT_FALSE(WriteList(m_Db, list, false, false, "", -1, &m_Unlisted));  // empty collection
+}
+
+TEST(ListLine, NamesThatALineCannotCarryAreRefused) {
+  const struct {
+    std::string path;
+    const char* line;  // nullptr: refused
+  } cases[] = {
+      {"/a/b.png", "\"/a/b.png\"\r\n"},
+      {"/a/t.png ", "\"/a/t.png \"\r\n"},
+      {"/a/q\"b.png", "/a/q\"b.png\r\n"},
+      {"/a/q\"b.png ", nullptr},
+      {"/a/x.txt", nullptr},
+      {"/a/x.TXT", "\"/a/x.TXT\"\r\n"},
+      {"/a/l\nb.png", nullptr},
+      {"/a/l\rb.png", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string line;
+    EXPECT_EQ(ListLine(c.path, &line), c.line != nullptr) << c.path;
+    if (c.line) {
+      EXPECT_EQ(line, c.line);
+    }
+  }
 }
 
 TEST_F(DatabaseOpsTest, LoadedTextHintsAtUnusedSpaceFromTenMegabytesOn) {

@@ -70,7 +70,7 @@ class LoadingBench {
   }
   void Load(const std::string& path) {
     int before = jobsDone;
-    loader->StartPathJob(path, false, false);
+    loader->StartPathJob(path);
     RunUntilJobsDone(before + 1);
   }
   // Handles what is queued now (without waiting for more).

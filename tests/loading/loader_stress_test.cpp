@@ -38,7 +38,7 @@ TEST_F(LoaderStressTest, StopAndPauseAtRandomMoments) {
   for (int run = 0; run < 200; ++run) {
     {
       test::LoadingBench bench(1 + run % 3);
-      bench.loader->StartPathJob(*s_Folder, false, false);
+      bench.loader->StartPathJob(*s_Folder);
       Wait(static_cast<int>(random() % 120));
       if (random() % 3 == 0) {
         bench.loader->SetPause(true);
