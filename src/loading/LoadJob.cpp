@@ -115,10 +115,12 @@ void WaitForCounter(const std::atomic<bool>& counterDone) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-// The path the job reads at index i (under the dropped-file lock); "" past the end.
-std::string PathAt(const JobInput& input, size_t i) {
+// The path the job reads at index i (under the dropped-file lock); false past the end.
+bool PathAt(const JobInput& input, size_t i, std::string* path) {
   std::lock_guard<std::mutex> lock(g_DroppedFileLock);
-  return i < input.paths.size() ? input.paths[i] : std::string();
+  if (i >= input.paths.size()) return false;
+  *path = input.paths[i];
+  return true;
 }
 
 }  // namespace
@@ -250,10 +252,9 @@ void LoadJob::Run() {
     }
     StatusInOrder("Updating...", 0);
   }
-  for (size_t i = 0;; ++i) {
-    std::string entry = PathAt(m_Input, i);
-    if (State().stop || entry.empty()) break;
-    if (!AcceptNamed(entry)) continue;
+  std::string entry;
+  for (size_t i = 0; PathAt(m_Input, i, &entry) && !State().stop; ++i) {
+    if (entry.empty() || !AcceptNamed(entry)) continue;
     if (m_Input.update) {
       ProcessInMode(entry, kModeUpdate);
     } else {
@@ -471,10 +472,9 @@ void FileCounter::Run() {
   m_Sink->Status("Preparing loading...", 0);
   ++State().activeCounters;
   if (m_Input.update) m_Sink->Status("Preparing loading for update...", 0);
-  for (size_t i = 0;; ++i) {
-    std::string entry = PathAt(m_Input, i);
-    if (entry.empty() || !GoOn()) break;
-    if (HasZeroByte(entry)) continue;
+  std::string entry;
+  for (size_t i = 0; PathAt(m_Input, i, &entry) && GoOn(); ++i) {
+    if (entry.empty() || HasZeroByte(entry)) continue;
     if (!m_Input.update) {
       CountPath(entry, true);
     } else if (IsFolder(entry)) {

@@ -119,7 +119,7 @@ TEST_F(LoaderTest, ADroppedSetOfAFolderAPictureAndAList) {
   WritePicture(Path("two.png"), 31, 30, 8);
   std::ofstream(Path("list.txt")) << Path("two.png") << "\n";
   LoadingBench bench(2);
-  bench.loader->StartDropJob({Path("f"), Path("one.png"), Path("list.txt")});
+  bench.loader->StartDropJob({Path("f"), "", Path("one.png"), Path("list.txt")});
   bench.RunUntilJobsDone(1);
   EXPECT_EQ(bench.db.Count(), 4);
 }
