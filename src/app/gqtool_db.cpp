@@ -1,6 +1,7 @@
 // gqtool info, check and export: database files from scripts.
 #include <fstream>
 
+#include "app/ToolOptions.h"
 #include "app/gqtool.h"
 #include "db/DatabaseCheck.h"
 #include "db/DatabaseOps.h"
@@ -10,7 +11,8 @@ namespace gq {
 namespace {
 
 bool OneDatabaseArgument(const ToolArguments& args, std::ostream& err, const char* command) {
-  if (args.size() == 1 && !args[0].empty() && args[0][0] != '-') return true;
+  std::vector<std::string> positional;
+  if (!ParseToolOptions(args, {}, &positional) && positional.size() == 1) return true;
   err << "gqtool " << command << ": expects one database file; see gqtool --help\n";
   return false;
 }
@@ -55,25 +57,19 @@ int RunCheckCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
 }
 
 int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
-  std::string database;
+  std::vector<std::string> positional;
   std::string target;
   int folders = -1;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--files" || args[i] == "--folders") {
-      folders = args[i] == "--folders";
-    } else if (args[i] == "--out" && i + 1 < args.size()) {
-      target = args[++i];
-    } else if (database.empty() && !args[i].empty() && args[i][0] != '-') {
-      database = args[i];
-    } else {
-      database.clear();
-      break;
-    }
-  }
-  if (database.empty() || folders < 0) {
+  const OptionProblem problem = ParseToolOptions(args,
+                                                 {{"--files", [&] { folders = 0; }, nullptr},
+                                                  {"--folders", [&] { folders = 1; }, nullptr},
+                                                  TextOption("--out", &target)},
+                                                 &positional);
+  if (problem || positional.size() != 1 || folders < 0) {
     err << "gqtool export: usage: gqtool export DB --files|--folders [--out FILE]\n";
     return 2;
   }
+  const std::string& database = positional[0];
   ImageRecordDB db;
   if (!LoadDatabase(db, database, 0, 1)) {
     err << "gqtool export: cannot load " << database;

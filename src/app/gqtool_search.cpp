@@ -3,14 +3,14 @@
 // terminal, and stops cleanly on Ctrl-C (SIGINT).
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/TerminalLine.h"
+#include "app/ToolOptions.h"
 #include "app/gqtool.h"
 #include "db/DatabaseOps.h"
 #include "frame/Words.h"
@@ -46,42 +46,6 @@ class InterruptGuard {
  private:
   struct sigaction m_Previous {};
 };
-
-// One progress line on standard error, redrawn at most every 200 ms, only on a terminal.
-class TerminalLine {
- public:
-  TerminalLine() : m_Terminal(isatty(STDERR_FILENO) == 1) {}
-  ~TerminalLine() { Clear(); }
-  void Show(const std::string& text, bool force = false) {
-    if (!m_Terminal) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - m_Last < std::chrono::milliseconds(200)) return;
-    m_Last = now;
-    std::fprintf(stderr, "\r\033[K%s", text.c_str());
-    std::fflush(stderr);
-    m_Shown = true;
-  }
-  void Clear() {
-    if (!m_Shown) return;
-    std::fputs("\r\033[K", stderr);
-    std::fflush(stderr);
-    m_Shown = false;
-  }
-
- private:
-  bool m_Terminal;
-  bool m_Shown = false;
-  std::chrono::steady_clock::time_point m_Last{};
-};
-
-bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t* value) {
-  char* end = nullptr;
-  errno = 0;
-  const long long number = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || number < low || number > high) return false;
-  *value = static_cast<int32_t>(number);
-  return true;
-}
 
 // Loads the database; reports a failure on err.
 bool OpenDatabase(ImageRecordDB& db, const std::string& path, const char* command,
@@ -149,6 +113,30 @@ std::string JsonString(const std::string& text) {
   return json + "\"";
 }
 
+// The mosaic's options; --criteria also selects the criteria it reads.
+std::vector<ToolOption> MosaicOptionTable(MosaicOptions* options, std::string* criteriaFile) {
+  auto clear = [](std::string name, bool* target) {
+    return ToolOption{std::move(name), [target] { *target = false; }, nullptr};
+  };
+  return {NumberOption("--columns", 1, 1000, &options->columns),
+          NumberOption("--rows", 1, 1000, &options->rows),
+          NumberOption("--width", 1, 1024 * 1000, &options->width),
+          NumberOption("--height", 1, 1024 * 1000, &options->height),
+          NumberOption("--blending", 0, 100, &options->blending),
+          {"--criteria", nullptr,
+           [=](const std::string& value) {
+             *criteriaFile = value;
+             options->useCurrentCriteria = true;
+             return true;
+           }},
+          FlagOption("--current-criteria", &options->useCurrentCriteria),
+          clear("--no-similarity-check", &options->similarityCheck),
+          clear("--no-color-correction", &options->correctColours),
+          FlagOption("--exclude-source", &options->excludeSource),
+          FlagOption("--avoid-reuse", &options->avoidReuse),
+          clear("--no-masked", &options->masked)};
+}
+
 }  // namespace
 
 int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
@@ -156,25 +144,13 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   int32_t first = 1, last = 20;
   std::string criteriaFile;
   bool scores = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--first" && hasValue && ParseInt(args[i + 1], 1, INT32_MAX / 2, &first)) {
-      ++i;
-    } else if (arg == "--last" && hasValue && ParseInt(args[i + 1], 1, INT32_MAX / 2, &last)) {
-      ++i;
-    } else if (arg == "--criteria" && hasValue) {
-      criteriaFile = args[++i];
-    } else if (arg == "--scores") {
-      scores = true;
-    } else if (!arg.empty() && arg[0] != '-') {
-      positional.push_back(arg);
-    } else {
-      positional.clear();
-      break;
-    }
-  }
-  if (positional.size() != 2) {
+  const OptionProblem problem =
+      ParseToolOptions(args,
+                       {NumberOption("--first", 1, INT32_MAX / 2, &first),
+                        NumberOption("--last", 1, INT32_MAX / 2, &last),
+                        TextOption("--criteria", &criteriaFile), FlagOption("--scores", &scores)},
+                       &positional);
+  if (problem || positional.size() != 2) {
     err << "gqtool similar: usage: gqtool similar DB PICTURE [--first F] [--last L] "
            "[--criteria FILE] [--scores]\n";
     return 2;
@@ -205,27 +181,16 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
 }
 
 int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
-  std::string database, criteriaFile;
+  std::vector<std::string> positional;
+  std::string criteriaFile;
   int32_t similarity = kDefaultDuplicateSimilarity;
-  bool identity = false, json = false, usage = false;
-  for (size_t i = 0; i < args.size() && !usage; ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--similarity" && hasValue && ParseInt(args[i + 1], 0, 100, &similarity)) {
-      ++i;
-    } else if (arg == "--criteria" && hasValue) {
-      criteriaFile = args[++i];
-    } else if (arg == "--identity") {
-      identity = true;
-    } else if (arg == "--json") {
-      json = true;
-    } else if (database.empty() && !arg.empty() && arg[0] != '-') {
-      database = arg;
-    } else {
-      usage = true;
-    }
-  }
-  if (usage || database.empty()) {
+  bool identity = false, json = false;
+  const OptionProblem problem = ParseToolOptions(
+      args,
+      {NumberOption("--similarity", 0, 100, &similarity), TextOption("--criteria", &criteriaFile),
+       FlagOption("--identity", &identity), FlagOption("--json", &json)},
+      &positional);
+  if (problem || positional.size() != 1) {
     err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
            "[--criteria FILE] [--identity] [--json]\n";
     return 2;
@@ -233,7 +198,7 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, "duplicates", err)) return 1;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!OpenDatabase(db, database, "duplicates", err)) return 1;
+  if (!OpenDatabase(db, positional[0], "duplicates", err)) return 1;
 
   InterruptGuard interrupt;
   TerminalLine line;
@@ -290,47 +255,9 @@ int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream&
   std::vector<std::string> positional;
   MosaicOptions options;
   std::string criteriaFile;
-  bool usage = false;
-  for (size_t i = 0; i < args.size() && !usage; ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    auto number = [&](int64_t low, int64_t high, int32_t* value) {
-      if (!hasValue || !ParseInt(args[i + 1], low, high, value)) return false;
-      ++i;
-      return true;
-    };
-    if (arg == "--columns") {
-      usage = !number(1, 1000, &options.columns);
-    } else if (arg == "--rows") {
-      usage = !number(1, 1000, &options.rows);
-    } else if (arg == "--width") {
-      usage = !number(1, 1024 * 1000, &options.width);
-    } else if (arg == "--height") {
-      usage = !number(1, 1024 * 1000, &options.height);
-    } else if (arg == "--blending") {
-      usage = !number(0, 100, &options.blending);
-    } else if (arg == "--criteria" && hasValue) {
-      criteriaFile = args[++i];
-      options.useCurrentCriteria = true;
-    } else if (arg == "--current-criteria") {
-      options.useCurrentCriteria = true;
-    } else if (arg == "--no-similarity-check") {
-      options.similarityCheck = false;
-    } else if (arg == "--no-color-correction") {
-      options.correctColours = false;
-    } else if (arg == "--exclude-source") {
-      options.excludeSource = true;
-    } else if (arg == "--avoid-reuse") {
-      options.avoidReuse = true;
-    } else if (arg == "--no-masked") {
-      options.masked = false;
-    } else if (!arg.empty() && arg[0] != '-') {
-      positional.push_back(arg);
-    } else {
-      usage = true;
-    }
-  }
-  if (usage || positional.size() != 3) {
+  const OptionProblem problem =
+      ParseToolOptions(args, MosaicOptionTable(&options, &criteriaFile), &positional);
+  if (problem || positional.size() != 3) {
     err << "gqtool mosaic: usage: gqtool mosaic DB SOURCE OUT [--columns 20] [--rows 30] "
            "[--width 1024] [--height 768] [--blending 30] [options]; see gqtool --help\n";
     return 2;
@@ -393,23 +320,13 @@ int RunAdjustCommand(const ToolArguments& args, std::ostream& out, std::ostream&
   (void)out;
   std::vector<std::string> positional;
   std::string criteriaFile, outFile;
-  bool quick = false, usage = false;
-  for (size_t i = 0; i < args.size() && !usage; ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--quick") {
-      quick = true;
-    } else if (arg == "--criteria" && hasValue) {
-      criteriaFile = args[++i];
-    } else if (arg == "--out" && hasValue) {
-      outFile = args[++i];
-    } else if (!arg.empty() && arg[0] != '-') {
-      positional.push_back(arg);
-    } else {
-      usage = true;
-    }
-  }
-  if (usage || positional.size() < 3 || outFile.empty()) {
+  bool quick = false;
+  const OptionProblem problem =
+      ParseToolOptions(args,
+                       {FlagOption("--quick", &quick), TextOption("--criteria", &criteriaFile),
+                        TextOption("--out", &outFile)},
+                       &positional);
+  if (problem || positional.size() < 3 || outFile.empty()) {
     err << "gqtool adjust: usage: gqtool adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] "
            "[--criteria FILE] --out FILE\n";
     return 2;

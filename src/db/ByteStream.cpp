@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "db/FileLayer.h"
+#include "platform/FullTransfer.h"
 
 namespace gq {
 namespace {
@@ -29,10 +30,8 @@ bool FileByteStream::ReadExact(void* buffer, size_t size) {
         return true;
       }
       m_ReadBuffer.resize(kBufferSize);
-      ssize_t n;
-      do {
-        n = Files().Read(m_Fd, m_ReadBuffer.data(), kBufferSize);
-      } while (n < 0 && errno == EINTR);
+      ssize_t n =
+          RetryOnInterrupt([&] { return Files().Read(m_Fd, m_ReadBuffer.data(), kBufferSize); });
       if (n <= 0) return false;
       m_ReadStart = 0;
       m_ReadEnd = static_cast<size_t>(n);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "db/BusyScope.h"
 #include "db/ByteStream.h"
 #include "db/FileLayer.h"
 #include "db/ImageRecordDB.h"
@@ -23,13 +24,6 @@ const char* kStorageAdvice =
     "information should be stored on file so your computer won't run out of memory.\n\nI "
     "recommend you choose a file on a disk\n- which is fast and\n- which has sufficient free "
     "space (magnitude 1 GB)\n\nWould you like to choose a database file now?";
-
-// Holds the busy count raised while a blocking prompt of the database is shown.
-class BusyScope {
- public:
-  BusyScope() { ++g_BusyCount; }
-  ~BusyScope() { --g_BusyCount; }
-};
 
 bool ReadAt(int fd, int64_t offset, void* buffer, size_t size) {
   return Files().Seek(fd, offset, SEEK_SET) == offset && ReadFully(fd, buffer, size);
@@ -192,19 +186,14 @@ int64_t DatabaseFile::StoredThumbnailBytes(const ImageRecord& record) {
   if (record.m_ThumbWidth > 0 && record.m_ThumbHeight > 0) {
     return ThumbnailBytes(record.m_ThumbWidth, record.m_ThumbHeight);
   }
-  unsigned char head[kThumbBlockHeaderSize];
-  if (!IsOpen() || record.m_ThumbOffset < 0 || !ReadAt(m_Fd, record.m_ThumbOffset, head, 12)) {
+  unsigned char bytes[kThumbBlockHeaderSize];
+  ThumbnailBlockHead head;
+  if (!IsOpen() || record.m_ThumbOffset < 0 ||
+      !ReadAt(m_Fd, record.m_ThumbOffset, bytes, sizeof bytes) ||
+      !DecodeThumbnailBlockHead(bytes, kMaxStoredThumbnailSide, &head)) {
     return -1;
   }
-  int32_t width;
-  int32_t height;
-  std::memcpy(&width, head, 4);
-  std::memcpy(&height, head + 4, 4);
-  if (static_cast<uint32_t>(width) > kMaxStoredThumbnailSide ||
-      static_cast<uint32_t>(height) > kMaxStoredThumbnailSide) {
-    return -1;
-  }
-  return ThumbnailBytes(width, height);
+  return ThumbnailBytes(head.width, head.height);
 }
 
 // Appends the blocks of all records without a stored thumbnail in one run and forces

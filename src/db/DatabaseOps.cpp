@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "db/BusyScope.h"
 #include "db/ByteStream.h"
 #include "db/FileLayer.h"
 #include "db/RecordCodec.h"
@@ -31,10 +32,8 @@ void StopLoading(ImageRecordDB& db) {
 }
 
 int Ask(const std::string& text, unsigned flags) {
-  ++g_BusyCount;
-  int answer = MessageBox(text, kProgramCaption, flags);
-  --g_BusyCount;
-  return answer;
+  BusyScope busy;
+  return MessageBox(text, kProgramCaption, flags);
 }
 
 void AfterRecordsChanged(ImageRecordDB& db, double from, double to) {

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/FullTransfer.h"
+
 namespace gq {
 namespace {
 
@@ -65,26 +67,16 @@ bool FileExists(const std::string& path) {
 
 bool ReadFully(int fd, void* buffer, size_t size) {
   auto* bytes = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = Files().Read(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return TransferUpTo(size, [&](size_t done, size_t left) {
+           return Files().Read(fd, bytes + done, left);
+         }) == size;
 }
 
 bool WriteFully(int fd, const void* buffer, size_t size) {
   const auto* bytes = static_cast<const char*>(buffer);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = Files().Write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return TransferUpTo(size, [&](size_t done, size_t left) {
+           return Files().Write(fd, bytes + done, left);
+         }) == size;
 }
 
 int64_t FileSize(int fd) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "db/BusyScope.h"
 #include "db/PathOrder.h"
 #include "frame/AssertXL.h"
 #include "frame/Text.h"
@@ -348,10 +349,9 @@ bool ImageRecordDB::LoadThumbnail(ImageRecord* record) {
 bool ImageRecordDB::PageOut(ImageRecord* record) {
   if (record->m_ThumbOffset < 0 && !m_File.AppendThumbnail(record)) {
     if (m_File.IsOpen()) {
-      ++g_BusyCount;
+      BusyScope busy;
       MessageBox("Problems writing to disk. Is your disk full?\n", kProgramCaption,
                  MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SYSTEMMODAL);
-      --g_BusyCount;
     }
     return false;
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "db/BusyScope.h"
 #include "db/DatabaseFile.h"
 #include "db/DatabaseHost.h"
 #include "db/ImageRecord.h"
@@ -30,10 +31,6 @@ enum OrderMode {
 enum SelectChoice { kDeselect = 0, kSelect = 1, kToggle = -1 };
 
 inline constexpr int kDefaultThumbBudget = 250;
-
-// Raised while the window handles a hand-over or shows a blocking prompt of the
-// database; records handed over meanwhile are refused (the loader retries).
-extern std::atomic<int> g_BusyCount;
 
 class ImageRecordDB {
  public:

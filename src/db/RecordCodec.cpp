@@ -132,20 +132,26 @@ bool WriteThumbnailBlock(ByteStream& out, const ImageRecord& record) {
          out.WriteAll(record.m_ThumbPixels, static_cast<size_t>(bytes));
 }
 
+bool DecodeThumbnailBlockHead(const unsigned char* bytes, int32_t maxSide,
+                              ThumbnailBlockHead* head) {
+  head->width = Get32(bytes);
+  head->height = Get32(bytes + 4);
+  head->count = Get32(bytes + 8);
+  return static_cast<uint32_t>(head->width) <= static_cast<uint32_t>(maxSide) &&
+         static_cast<uint32_t>(head->height) <= static_cast<uint32_t>(maxSide);
+}
+
 CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* record,
                                int32_t maxSide) {
   SetRecordThumbnail(record, nullptr, 0, 0);
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t count = 0;
-  if (!Read32(in, &width) || !Read32(in, &height)) return CodecStatus::kShort;
-  if (static_cast<uint32_t>(width) > static_cast<uint32_t>(maxSide) ||
-      static_cast<uint32_t>(height) > static_cast<uint32_t>(maxSide)) {
+  unsigned char bytes[kThumbBlockHeaderSize];
+  if (!in.ReadExact(bytes, sizeof bytes)) return CodecStatus::kShort;
+  ThumbnailBlockHead head;
+  if (!DecodeThumbnailBlockHead(bytes, maxSide, &head)) return CodecStatus::kDamaged;
+  const int32_t count = head.count;
+  if (count != ThumbnailBytes(head.width, head.height) || count == 0) {
     return CodecStatus::kDamaged;
   }
-  if (!Read32(in, &count)) return CodecStatus::kShort;
-  int64_t expected = ThumbnailBytes(width, height);
-  if (count != expected || count == 0) return CodecStatus::kDamaged;
   if (remaining >= 0 && remaining < kThumbBlockHeaderSize + count) return CodecStatus::kDamaged;
   auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(count)));
   if (!pixels) return CodecStatus::kShort;
@@ -153,7 +159,7 @@ CodecStatus ReadThumbnailBlock(ByteStream& in, int64_t remaining, ImageRecord* r
     std::free(pixels);
     return CodecStatus::kShort;
   }
-  SetRecordThumbnail(record, pixels, width, height);
+  SetRecordThumbnail(record, pixels, head.width, head.height);
   return CodecStatus::kOk;
 }
 

@@ -27,6 +27,19 @@ bool WriteRecord(ByteStream& out, const ImageRecord& record);
 // 0-102). remaining bounds the lengths it may read (-1: only the fixed bounds).
 CodecStatus ReadRecord(ByteStream& in, int32_t version, int64_t remaining, ImageRecord* record);
 
+// The head of a thumbnail block: the sides and the byte count of the pixels that follow
+// (int32 each, little-endian; kThumbBlockHeaderSize bytes in all).
+struct ThumbnailBlockHead {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t count = 0;
+};
+
+// Decodes the head from its kThumbBlockHeaderSize bytes; false when a side is negative or
+// above maxSide.
+bool DecodeThumbnailBlockHead(const unsigned char* bytes, int32_t maxSide,
+                              ThumbnailBlockHead* head);
+
 // Writes the record's thumbnail block; the pixels must be in memory.
 bool WriteThumbnailBlock(ByteStream& out, const ImageRecord& record);
 

@@ -12,6 +12,7 @@
 #include "db/DbFormat.h"
 #include "db/FileLayer.h"
 #include "db/ImageRecordDB.h"
+#include "platform/FullTransfer.h"
 #include "platform/MessageBox.h"
 
 namespace gq {
@@ -43,8 +44,7 @@ enum class CopyOutcome { kDone, kWriteFailed, kReadFailed };
 CopyOutcome CopyRest(int in, int out) {
   char piece[4096];
   for (;;) {
-    ssize_t n = Files().Read(in, piece, sizeof piece);
-    if (n < 0 && errno == EINTR) continue;
+    ssize_t n = RetryOnInterrupt([&] { return Files().Read(in, piece, sizeof piece); });
     if (n < 0) return CopyOutcome::kReadFailed;
     if (n == 0) return CopyOutcome::kDone;
     if (!WriteFully(out, piece, static_cast<size_t>(n))) return CopyOutcome::kWriteFailed;

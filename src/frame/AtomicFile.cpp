@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "platform/FileReplace.h"
+#include "platform/FullTransfer.h"
+#include "platform/UniqueFile.h"
 
 namespace gq {
 namespace {
@@ -15,16 +17,10 @@ namespace {
 bool CopyDescriptor(int from, int to) {
   char buffer[4096];
   for (;;) {
-    ssize_t n = read(from, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    ssize_t n = RetryOnInterrupt([&] { return read(from, buffer, sizeof buffer); });
     if (n < 0) return false;
     if (n == 0) return true;
-    for (ssize_t done = 0; done < n;) {
-      ssize_t written = write(to, buffer + done, static_cast<size_t>(n - done));
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) return false;
-      done += written;
-    }
+    if (!WriteAll(to, buffer, static_cast<size_t>(n))) return false;
   }
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "frame/HighResClock.h"
+#include "platform/FullTransfer.h"
 
 namespace gq {
 namespace {
@@ -41,8 +42,7 @@ ssize_t WriteFileWithoutSigpipe(int descriptor, const void* buffer, size_t n) {
   int writeError = errno;
   if (written < 0 && writeError == EPIPE && !wasPending) {
     const timespec noWait{0, 0};
-    while (sigtimedwait(&pipeOnly, nullptr, &noWait) < 0 && errno == EINTR) {
-    }
+    RetryOnInterrupt([&] { return sigtimedwait(&pipeOnly, nullptr, &noWait); });
   }
   pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
   errno = writeError;
@@ -57,11 +57,10 @@ bool HasStallLimit(const CommandStream& stream) {
 int NoWaitFlag(const CommandStream& stream) { return HasStallLimit(stream) ? MSG_DONTWAIT : 0; }
 
 ssize_t ReadOnce(const CommandStream& stream, void* buffer, size_t n, int flags = 0) {
-  for (;;) {
-    ssize_t got = stream.kind == kStreamSocket ? recv(stream.descriptor, buffer, n, flags)
-                                               : read(stream.descriptor, buffer, n);
-    if (got >= 0 || errno != EINTR) return got;
-  }
+  return RetryOnInterrupt([&] {
+    return stream.kind == kStreamSocket ? recv(stream.descriptor, buffer, n, flags)
+                                        : read(stream.descriptor, buffer, n);
+  });
 }
 
 bool ReadOneByte(const CommandStream& stream, char* byte, int32_t* budgetMs) {

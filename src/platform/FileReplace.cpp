@@ -1,13 +1,14 @@
 #include "platform/FileReplace.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
+
+#include "platform/FullTransfer.h"
+#include "platform/UniqueFile.h"
 
 namespace gq {
 namespace {
@@ -19,37 +20,7 @@ std::string ParentOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::string& content) {
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = write(fd, content.data() + written, content.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
-
-int CreateUniqueFile(const std::string& prefix, const std::string& suffix, std::string* path) {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    unsigned char random[6];
-    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return -1;
-    std::string name = prefix;
-    for (unsigned char r : random) name += kLetters[r % (sizeof kLetters - 1)];
-    name += suffix;
-    int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      *path = name;
-      return fd;
-    }
-    if (errno != EEXIST) return -1;
-  }
-  errno = EEXIST;
-  return -1;
-}
 
 bool SyncParentFolder(const std::string& path) {
   int fd = open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -60,16 +31,14 @@ bool SyncParentFolder(const std::string& path) {
 }
 
 bool ReplaceFileContent(const std::string& target, const std::string& content) {
-  std::string pattern = target + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkostemp(name.data(), O_CLOEXEC);
+  std::string name;
+  int fd = CreateUniqueFile(target + ".", "", &name, 0600);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, content) && fsync(fd) == 0;
+  bool ok = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
-  if (ok) ok = rename(name.data(), target.c_str()) == 0;
+  if (ok) ok = rename(name.c_str(), target.c_str()) == 0;
   if (!ok) {
-    unlink(name.data());
+    unlink(name.c_str());
     return false;
   }
   SyncParentFolder(target);

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/FullTransfer.h"
+
 extern char** environ;
 
 namespace gq {
@@ -50,8 +52,7 @@ pid_t Spawn(const std::vector<std::string>& argv, std::string* error) {
 
 void Reap(pid_t pid, ProcessResult* result) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  RetryOnInterrupt([&] { return waitpid(pid, &status, 0); });
   if (!result->timedOut && WIFEXITED(status)) {
     result->exited = true;
     result->exitCode = WEXITSTATUS(status);

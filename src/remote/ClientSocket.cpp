@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/FullTransfer.h"
 #include "remote/GracefulClose.h"
 #include "remote/SocketErrors.h"
 
@@ -21,9 +22,7 @@ bool ConnectSocket(int socket, const sockaddr_in& address) {
   }
   if (errno != EINTR) return false;
   pollfd entry{socket, POLLOUT, 0};
-  while (poll(&entry, 1, -1) < 0) {
-    if (errno != EINTR) return false;
-  }
+  if (RetryOnInterrupt([&] { return poll(&entry, 1, -1); }) < 0) return false;
   int error = 0;
   socklen_t length = sizeof error;
   if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) < 0) return false;

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/FullTransfer.h"
+
 namespace gq {
 namespace {
 
@@ -17,12 +19,9 @@ constexpr long kMaxDrainBytes = 1 << 20;
 void Drain(int socket, int receiveFlags, long* drained) {
   char block[kDrainBlockSize];
   while (*drained < kMaxDrainBytes) {
-    ssize_t got = recv(socket, block, sizeof block, receiveFlags);
-    if (got > 0) {
-      *drained += got;
-    } else if (got == 0 || errno != EINTR) {
-      return;
-    }
+    ssize_t got = RetryOnInterrupt([&] { return recv(socket, block, sizeof block, receiveFlags); });
+    if (got <= 0) return;
+    *drained += got;
   }
 }
 

@@ -18,6 +18,7 @@
 #include "loading/OpenCvHighGui/decode_memory.h"
 #include "loading/OpenCvHighGui/picture_header.h"
 #include "loading/OpenCvHighGui/sunraster_rgb.h"
+#include "platform/FullTransfer.h"
 
 namespace gq {
 namespace {
@@ -25,13 +26,9 @@ namespace {
 // A read buffer larger than this is given back after use instead of being kept.
 constexpr size_t kKeptReadBuffer = size_t{64} << 20;
 
+// Reads on at *got until size bytes are there or the file ends; true when any byte is.
 bool ReadFully(int fd, uint8_t* out, size_t size, size_t* got) {
-  while (*got < size) {
-    const ssize_t n = read(fd, out + *got, size - *got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    *got += static_cast<size_t>(n);
-  }
+  *got += ReadUpTo(fd, out + *got, size - *got);
   return *got > 0;
 }
 

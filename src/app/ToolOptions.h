@@ -1,0 +1,45 @@
+// The options of a gqtool command as a table. Each entry names an option ("--quick")
+// and what it does: a flag runs its action, an option with a value hands the next
+// argument to its reader. Every other argument is positional when it is not empty and
+// does not start with '-'. Used on the command's thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/gqtool.h"
+
+namespace gq {
+
+struct ToolOption {
+  std::string name;
+  // For a flag: run when the option is given.
+  std::function<void()> set;
+  // For an option with a value: takes the value; false for a value it does not accept.
+  std::function<bool(const std::string& value)> read;
+};
+
+// A flag that sets *target to true.
+ToolOption FlagOption(std::string name, bool* target);
+// An option whose value is any text.
+ToolOption TextOption(std::string name, std::string* target);
+// An option whose value is a whole number from low to high.
+ToolOption NumberOption(std::string name, int64_t low, int64_t high, int32_t* target);
+
+// What stopped the parse: nothing, an argument that is no option of the table nor
+// positional, an option whose value is missing, or a value its reader refused. argument
+// names the offending argument (the option for a missing or refused value).
+struct OptionProblem {
+  enum Kind { kNone, kUnknown, kMissingValue, kBadValue } kind = kNone;
+  std::string argument;
+  explicit operator bool() const { return kind != kNone; }
+};
+
+// Runs the table over args in order and collects the positional arguments; stops at the
+// first problem.
+OptionProblem ParseToolOptions(const ToolArguments& args, const std::vector<ToolOption>& options,
+                               std::vector<std::string>* positional);
+
+}  // namespace gq
