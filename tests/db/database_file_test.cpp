@@ -252,6 +252,33 @@ TEST_F(DatabaseFileTest, AnOversizedStoredThumbnailIsNotReadAndFailsAMerge) {
   EXPECT_FALSE(MergeDatabase(other, m_Path));
 }
 
+// A removed record whose thumbnail was never read frees the bytes its stored block
+// head names; a damaged head frees none.
+TEST_F(DatabaseFileTest, RemovingARecordFreesWhatItsStoredThumbnailHeadNames) {
+  struct Case {
+    const char* what;
+    int64_t at;
+    int32_t value;
+    int64_t unused;
+  } cases[] = {
+      {"intact", 0, 0, 12 * 9 * 3},
+      {"a side above the limit", 32, 2000, 0},
+      {"a negative side", 36, -1, 0},
+  };
+  for (const Case& c : cases) {
+    SaveCollection(1, 12, 9);
+    if (c.at > 0) {
+      std::fstream file(m_Path, std::ios::binary | std::ios::in | std::ios::out);
+      file.seekp(c.at);
+      file.write(reinterpret_cast<const char*>(&c.value), 4);
+    }
+    ImageRecordDB db;
+    ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1)) << c.what;
+    db.RemoveRecord(db.FindByPath("/pics/0.jpg"));
+    EXPECT_EQ(db.File().UnusedBytes(), c.unused) << c.what;
+  }
+}
+
 TEST_F(DatabaseFileTest, RecordsWithAnEmptyPathAreSkipped) {
   ImageRecordDB db;
   for (int i = 0; i < 3; ++i) db.AddRecord(MakeTestRecord("/e/" + std::to_string(i), i), false);

@@ -136,6 +136,20 @@ TEST_F(DatabaseOpsTest, AFailedLoadOffersToClearTheCollection) {
   EXPECT_EQ(m_Boxes.Beeps().size(), 1u);
 }
 
+TEST_F(DatabaseOpsTest, APromptHoldsTheBusyCountUntilItIsAnswered) {
+  std::vector<int> busyDuringPrompts;
+  MessageBoxBackend scripted = SetMessageBoxBackend([&](const MessageBoxRequest&) {
+    busyDuringPrompts.push_back(g_BusyCount.load());
+    return IDNO;
+  });
+  std::ofstream(m_Folder + "/bad.gqdb") << "not a database";
+  Add("/k/1.jpg");
+  EXPECT_FALSE(OpenDatabasePath(m_Db, m_Folder + "/bad.gqdb", true));
+  SetMessageBoxBackend(scripted);
+  EXPECT_EQ(busyDuringPrompts, std::vector<int>{1});
+  EXPECT_EQ(g_BusyCount.load(), 0);
+}
+
 TEST_F(DatabaseOpsTest, ClosingAnUnsavedCollectionAsksToSave) {
   Add("/q/1.jpg");
   m_Db.Host().chooseDatabaseFile = [&] { return m_Path; };
