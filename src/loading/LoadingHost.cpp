@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "db/BusyScope.h"
 #include "frame/Messages.h"
 #include "platform/ShellLink.h"
 
@@ -34,9 +35,10 @@ intptr_t LoadingHost::OnCheckKnownFile(uintptr_t path, intptr_t fileTime) {
 
 intptr_t LoadingHost::OnRecordLoaded(intptr_t record) {
   if (g_BusyCount > 0) return 0;  // the loader offers it again in 100 ms
-  ++g_BusyCount;
-  m_Db.AddRecord(reinterpret_cast<ImageRecord*>(record), true);
-  --g_BusyCount;
+  {
+    BusyScope busy;
+    m_Db.AddRecord(reinterpret_cast<ImageRecord*>(record), true);
+  }
   ++m_Added;
   return 1;
 }
