@@ -1,48 +1,19 @@
 #include "signature/Signature.h"
 
-#include <algorithm>
-#include <bit>
-#include <cmath>
-#include <cstdlib>
-#include <memory>
-#include <type_traits>
-#include <vector>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include "signature/PackedImage.h"
 #include "signature/SignatureVariants.h"
+#include "signature/compute/EntryPoints.h"
 
-// The computation is compiled twice from one source: for any processor, and for x86-64
-// processors with AVX2, BMI1, BMI2 and POPCNT, where it runs about a tenth faster (the
-// region finder's scalar code gains as much as the vector loops). Both give the same
-// bytes: the arithmetic is integer but for a few divisions and square roots, and fused
-// multiply-add, which would round differently, is not enabled.
+// The computation is built twice from one set of sources (compute/): for any processor,
+// and for x86-64 processors with AVX2, BMI1, BMI2 and POPCNT, where it runs about a tenth
+// faster (the region finder's scalar code gains as much as the vector loops). Both give
+// the same bytes: the arithmetic is integer but for a few divisions and square roots, and
+// fused multiply-add, which would round differently, is left off. The build system
+// defines GQ_SIGNATURE_AVX2 when it makes the second build.
 namespace gq {
-namespace portable {
-#include "signature/SignatureCompute.inc"
-}  // namespace portable
-
-#if defined(__x86_64__)
-#define GQ_SIGNATURE_AVX2 1
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2,popcnt"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2,bmi,bmi2,popcnt")
-#endif
-namespace avx2 {
-#include "signature/SignatureCompute.inc"
-}  // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
-#endif
-
 namespace {
 
 constexpr SignatureVariant kVariants[] = {
