@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "signature/PackedImage.h"
 #include "signature/compute/Features.h"
@@ -81,21 +82,23 @@ void ConvertColours(const uint8_t* bgr, int count, uint8_t* hue, uint8_t* chroma
   }
 }
 
-void SplitChannels(int w, int h, const uint8_t* pixels, Channels* out) {
+Channels SplitChannels(int w, int h, const uint8_t* pixels) {
+  // Each buffer is made at its size rather than grown: growing would put an out-of-line
+  // copy of the library's growth code into this build.
   const size_t n = static_cast<size_t>(w) * h;
-  out->width = w;
-  out->height = h;
-  out->grey.resize(n);
-  out->hue.resize(n);
-  out->chroma.resize(n);
-  out->white.resize(n);
+  Channels out;
+  out.width = w;
+  out.height = h;
+  for (std::vector<uint8_t>* buffer : {&out.grey, &out.hue, &out.chroma, &out.white})
+    *buffer = std::vector<uint8_t>(n);
   const int stride = PackedStride(w);
   for (int y = 0; y < h; ++y) {
     const size_t i = static_cast<size_t>(y) * w;
     const uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * stride;
-    GreyValues(row, w, out->grey.data() + i);
-    ConvertColours(row, w, out->hue.data() + i, out->chroma.data() + i, out->white.data() + i);
+    GreyValues(row, w, out.grey.data() + i);
+    ConvertColours(row, w, out.hue.data() + i, out.chroma.data() + i, out.white.data() + i);
   }
+  return out;
 }
 
 }  // namespace gq::GQ_SIGNATURE_VARIANT

@@ -11,8 +11,7 @@ bool ComputeSignature(int thumbWidth, int thumbHeight, const uint8_t* pixels, in
   if (thumbWidth <= 0 || thumbHeight <= 0 || pixels == nullptr || signature == nullptr)
     return false;
   CoarseValues(thumbWidth, thumbHeight, pixels, signature);
-  Channels channels;
-  SplitChannels(thumbWidth, thumbHeight, pixels, &channels);
+  Channels channels = SplitChannels(thumbWidth, thumbHeight, pixels);
   TextureValues(std::move(channels.grey), thumbWidth, thumbHeight, signature);
   LocalValues(channels, signature);
   GlobalValues(channels, signature);

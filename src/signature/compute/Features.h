@@ -30,7 +30,7 @@ struct Channels {
 };
 
 // Splits a packed BGR picture of w x h pixels (rows PackedStride(w) bytes apart).
-void SplitChannels(int w, int h, const uint8_t* pixels, Channels* out);
+Channels SplitChannels(int w, int h, const uint8_t* pixels);
 
 // Values 0-35: colour, saturation and brightness of the nine cells of a 3 x 3 grid of
 // the packed BGR picture.
