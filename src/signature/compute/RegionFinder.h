@@ -1,6 +1,8 @@
 // The region finder of the local values: region growing on one colour mask, and the
 // numbers of the best region. Part of one build of the signature computation (see
-// EntryPoints.h); only LocalValues.cpp uses it. One finder serves one thread.
+// EntryPoints.h); LocalValues.cpp, the one source that includes it, uses it. Its names have
+// internal linkage, so that the compiler inlines and specialises the finder's helpers
+// freely. One finder serves one thread.
 #pragma once
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "signature/compute/Features.h"
 
 namespace gq::GQ_SIGNATURE_VARIANT {
+namespace {
 
 // Widths of the region finder's numbers. Thumbnails (sides up to 253) use the small set:
 // 16-bit slots and cells (the grid with its border has at most 65,025 cells) and 32-bit
@@ -574,4 +577,5 @@ class RegionFinder {
   int m_count = 0;                              // region numbers given out so far
 };
 
+}  // namespace
 }  // namespace gq::GQ_SIGNATURE_VARIANT
