@@ -33,6 +33,14 @@ int32_t HitTest(int32_t x, int32_t y, const GridLayout& layout, int32_t scroll) 
   return layout.columns * ((y + scroll - 1) / kCellSide) + dx / kCellSide;
 }
 
+VisibleCells VisibleCellsOf(const GridLayout& layout, int32_t scroll, int32_t height) {
+  VisibleCells cells;
+  cells.first = HitTest(layout.x0 + 1, 0, layout, scroll);
+  const int32_t lastRow = (height + scroll - 1) / kCellSide;
+  cells.count = layout.columns * (lastRow + 1) - cells.first;
+  return cells;
+}
+
 int32_t SimilarRows(const ScrollInputs& in) {
   const int32_t shown = std::min(in.pictureCount, in.similarShown);
   return shown > 0 ? shown / std::max<int32_t>(1, in.columns) : 0;

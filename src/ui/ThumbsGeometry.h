@@ -29,6 +29,14 @@ CellRect CellOf(int32_t gridPosition, const GridLayout& layout, int32_t scroll);
 // The grid position under the point, or -1 beside the grid.
 int32_t HitTest(int32_t x, int32_t y, const GridLayout& layout, int32_t scroll);
 
+// The grid positions a page shows: from the first cell of the top row to the last cell
+// of the row at the bottom edge, partly visible rows included.
+struct VisibleCells {
+  int32_t first = 0;
+  int32_t count = 0;
+};
+VisibleCells VisibleCellsOf(const GridLayout& layout, int32_t scroll, int32_t height);
+
 // Where a thumbnail of the given size is drawn unscaled: centred in its cell.
 inline int32_t ThumbLeft(const CellRect& cell, int32_t width) {
   return cell.left + (kCellSide - width) / 2;
