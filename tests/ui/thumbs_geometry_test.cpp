@@ -36,6 +36,14 @@ TEST(ThumbsGeometry, HitTestFindsTheCellCellOfDraws) {
   EXPECT_EQ(HitTest(cell.left + 1, cell.top, layout, 0), 34);
   EXPECT_EQ(HitTest(cell.right, cell.bottom - 1, layout, 0), 34);
   EXPECT_EQ(CellOf(34, layout, 100).top, 3 * 98 + 1 - 100);
+
+  // Visible cells: whole rows from the top row to the one at the bottom edge.
+  EXPECT_EQ(VisibleCellsOf(layout, 0, 196).first, 0);
+  EXPECT_EQ(VisibleCellsOf(layout, 0, 196).count, 20);
+  EXPECT_EQ(VisibleCellsOf(layout, 0, 197).count, 30);
+  EXPECT_EQ(VisibleCellsOf(layout, 98, 196).first, 0);
+  EXPECT_EQ(VisibleCellsOf(layout, 99, 196).first, 10);
+  EXPECT_EQ(VisibleCellsOf(layout, 99, 196).count, 30);
 }
 
 TEST(ThumbsGeometry, ScrollMaximumPerListMode) {

@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+
+#include "db/DbTestSupport.h"
+#include "frame/Settings.h"
+#include "search/DuplicateSearch.h"
+#include "search/SearchTestSupport.h"
+#include "support/ScriptedMessageBox.h"
+#include "ui/ThumbsGeometry.h"
+#include "ui/ThumbsView.h"
+
+namespace gq {
+namespace {
+
+using test::GeneratedPicture;
+
+// A shown view over a generated collection, with every hook recorded.
+class ThumbsViewTest : public ::testing::Test {
+ protected:
+  void Fill(int count, uint32_t seed = 1) {
+    for (int i = 0; i < count; ++i) {
+      const std::string path = "/pics/p" + std::to_string(100 + ids.size()) + ".jpg";
+      ids.push_back(data.AddPicture(path, GeneratedPicture(seed + i))->m_LfdNr);
+    }
+  }
+  void Show(int width = 640, int height = 420) {
+    view = std::make_unique<ThumbsView>(data.db, *data.engine);
+    view->hooks.command = [this](int command) { commands.push_back(command); };
+    view->hooks.contextMenuAt = [this](const QPoint& at) { menus.push_back(at); };
+    view->hooks.statusText = [this](const std::string& text, int) { status = text; };
+    view->resize(width, height);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    view->Refresh(true, false);
+  }
+  GridLayout Layout() const { return LayoutForWidth(view->viewport()->width()); }
+  QPoint CellCentre(int32_t grid) const {
+    const CellRect cell = CellOf(grid, Layout(), view->ScrollPosition());
+    return QPoint(cell.left + kCellSide / 2, cell.top + kCellSide / 2);
+  }
+  void Click(int32_t grid, Qt::KeyboardModifiers modifiers = {},
+             Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(view->viewport(), button, modifiers, CellCentre(grid));
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(view.get(), static_cast<Qt::Key>(key), modifiers);
+  }
+  void Wheel(int delta) {
+    const QPointF at(10, 10);
+    QWheelEvent event(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &event);
+  }
+  int32_t Current() { return view->CurrentPicture(); }
+  bool Selected(int i) { return data.db.IsSelected(ids[i]); }
+  int32_t ShownAt(int32_t grid) {
+    const ImageRecord* record = data.db.RecordAt(grid, kOrderListWindow);
+    return record ? record->m_LfdNr : -1;
+  }
+
+  test::ScriptedMessageBox boxes;
+  test::SearchFixture data;
+  std::vector<int32_t> ids;
+  std::unique_ptr<ThumbsView> view;
+  std::vector<int> commands;
+  std::vector<QPoint> menus;
+  std::string status;
+};
+
+TEST_F(ThumbsViewTest, ClicksWithModifiers) {
+  Fill(12);
+  Show();
+  Click(3);
+  EXPECT_EQ(Current(), ids[3]);
+  EXPECT_EQ(status, "/pics/p103.jpg (120x90) 0 KB");
+  Click(5, Qt::ControlModifier);
+  EXPECT_EQ(Current(), ids[5]);
+  EXPECT_TRUE(Selected(3));
+  Click(5, Qt::ControlModifier);  // Ctrl on the current picture toggles it off
+  EXPECT_EQ(Current(), -1);
+  EXPECT_TRUE(Selected(3));
+  EXPECT_FALSE(Selected(5));
+  Click(7, Qt::ShiftModifier);  // nothing to extend from: a plain click
+  EXPECT_EQ(Current(), ids[7]);
+  EXPECT_EQ(data.db.SelectionCount(), 0);
+  Click(10, Qt::ShiftModifier);
+  EXPECT_EQ(Current(), ids[10]);
+  EXPECT_EQ(data.db.SelectionCount(), 4);
+  EXPECT_TRUE(Selected(7) && Selected(8) && Selected(9) && Selected(10));
+  Click(8, {}, Qt::RightButton);  // keeps the selection for the menu
+  EXPECT_EQ(Current(), ids[8]);
+  EXPECT_TRUE(Selected(10) && !Selected(8));
+  EXPECT_EQ(menus.size(), 1u);
+  Click(30);  // empty cell
+  EXPECT_EQ(Current(), -1);
+  EXPECT_EQ(data.db.SelectionCount(), 3);
+  QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, CellCentre(30));
+  EXPECT_EQ(boxes.Beeps().size(), 1u);
+
+  Click(2);
+  Click(2);  // a second single click on the current picture renames it
+  QTRY_VERIFY(!commands.empty());
+  EXPECT_EQ(commands.back(), kCmdRenameFile);
+  QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, CellCentre(2));
+  EXPECT_EQ(commands.back(), kCmdSearchSimilar);
+}
+
+TEST_F(ThumbsViewTest, KeysMoveSelectAndSwitchModes) {
+  Fill(10);
+  Show();
+  const int32_t columns = Layout().columns;
+  ASSERT_LT(columns, 9);
+  Key(Qt::Key_End);  // no current picture: the first visible one
+  EXPECT_EQ(Current(), ids[0]);
+  Key(Qt::Key_End);
+  EXPECT_EQ(Current(), ids[9]);
+  Key(Qt::Key_Home);
+  EXPECT_EQ(Current(), ids[0]);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Current(), ids[1 + columns]);
+  Key(Qt::Key_Left, Qt::ShiftModifier);
+  Key(Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(Current(), ids[columns - 1]);
+  EXPECT_EQ(data.db.SelectionCount(), 3);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(Current(), ids[9]);
+  EXPECT_EQ(data.db.SelectionCount(), 0);
+
+  Key(Qt::Key_Delete);
+  Key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(commands, (std::vector<int>{kCmdDeleteFromDb, kCmdCopyToClipboard}));
+  Key(Qt::Key_Menu);
+  ASSERT_EQ(menus.size(), 1u);
+  const CellRect cell = CellOf(9, Layout(), 0);
+  EXPECT_EQ(menus[0], view->viewport()->mapToGlobal(QPoint(cell.left, cell.bottom)));
+
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(view->ListMode(), kListSortedByFile);
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(view->ListMode(), kListUnsorted);
+}
+
+TEST_F(ThumbsViewTest, WheelAndScrollBar) {
+  Fill(10);
+  Show();
+  Click(4);
+  Wheel(-120);  // the whole list fits: a notch towards the user acts as Right
+  EXPECT_EQ(Current(), ids[5]);
+  Wheel(120);
+  EXPECT_EQ(Current(), ids[4]);
+
+  Fill(190, 50);
+  view->Refresh(true, false);
+  Wheel(-60);
+  EXPECT_EQ(view->ScrollPosition(), 0);  // half a notch does nothing yet
+  Wheel(-60);
+  EXPECT_EQ(view->ScrollPosition(), kCellSide);
+  const int32_t columns = Layout().columns;
+  Wheel(-120);
+  EXPECT_EQ(ShownAt(2 * columns), ids[2 * columns]);
+  EXPECT_EQ(ShownAt(0), -1);  // scrolled out of the slice
+  Wheel(120);
+  Wheel(120);
+  EXPECT_EQ(view->ScrollPosition(), 0);
+  view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(view->ScrollPosition(), view->viewport()->height() / kCellSide * kCellSide);
+  view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(view->ScrollPosition(),
+            (200 / columns + 1) * kCellSide + 1 - view->viewport()->height() + 1);
+}
+
+TEST_F(ThumbsViewTest, HistoryWalksBackAndForwardAndSearchesAgain) {
+  Fill(8);
+  Show();
+  for (int i : {0, 1, 2, 3}) Click(i);
+  EXPECT_TRUE(view->HistoryBack(false));
+  EXPECT_FALSE(view->HistoryForward(false));
+  data.db.RemoveRecord(data.db.FindByLfdNr(ids[2]));
+  view->Refresh(true, false);
+  ASSERT_TRUE(view->HistoryBack(true));  // the removed picture is skipped
+  EXPECT_EQ(Current(), ids[1]);
+  ASSERT_TRUE(view->HistoryForward(true));
+  EXPECT_EQ(Current(), ids[3]);
+
+  view->SetListMode(kListSearchSimilar, true);
+  EXPECT_EQ(ShownAt(0), ids[3]);
+  const int32_t other = ShownAt(1);
+  Click(1);
+  ASSERT_TRUE(view->HistoryBack(true));
+  EXPECT_EQ(Current(), ids[3]);
+  EXPECT_EQ(ShownAt(0), ids[3]);
+  ASSERT_TRUE(view->HistoryForward(true));
+  EXPECT_EQ(Current(), other);
+  EXPECT_EQ(ShownAt(0), other);  // searched again from the reached picture
+}
+
+TEST_F(ThumbsViewTest, ThumbnailsArePagedInWhenFirstDrawn) {
+  const std::string folder = test::FolderForThisTest("thumbs_");
+  data.db.File().SetName(folder + "/paged.gqdb");
+  ASSERT_TRUE(data.db.File().Create());
+  Fill(80);
+  for (int32_t id : ids) ASSERT_TRUE(data.db.PageOut(data.db.FindByLfdNr(id)));
+  Show();
+  view->grab();
+  EXPECT_NE(data.db.FindByLfdNr(ids[0])->m_ThumbPixels, nullptr);
+  EXPECT_EQ(data.db.FindByLfdNr(ids[79])->m_ThumbPixels, nullptr);
+}
+
+// Saves a picture of the view in each list mode under the build folder and checks the
+// colours that mark the current picture, the search picture and a group's first picture.
+TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
+  Fill(14, 1000);
+  for (int i = 0; i < 3; ++i) {  // three groups of near copies
+    const PackedImage picture = GeneratedPicture(5000 + i);
+    for (int copy = 0; copy < 2; ++copy) {
+      data.AddPicture("/pics/copy" + std::to_string(i) + "_" + std::to_string(copy) + ".jpg",
+                      test::Perturbed(picture, 90 + copy));
+    }
+  }
+  Show(720, 460);
+  const char* binary = std::getenv("GQ_TEST_BINARY_DIR");
+  const QString folder =
+      QString(binary ? binary : QDir::tempPath().toUtf8().constData()) + "/screenshots";
+  QDir().mkpath(folder);
+  const QColor highlight = view->palette().color(QPalette::Highlight);
+  auto corner = [this](const QImage& shot, int32_t grid) {
+    const CellRect cell = CellOf(grid, Layout(), view->ScrollPosition());
+    const QPoint at = view->viewport()->mapTo(view.get(), QPoint(cell.left + 2, cell.top + 3));
+    return QColor(shot.pixel(at));
+  };
+
+  Click(2);
+  data.db.Select(ids[4], kSelect);
+  QImage shot = view->grab().toImage();
+  EXPECT_EQ(corner(shot, 2), highlight);
+  EXPECT_EQ(corner(shot, 4), highlight);
+  EXPECT_EQ(corner(shot, 3), QColor(Qt::white));
+  EXPECT_TRUE(shot.save(folder + "/thumbs_unsorted.png"));
+
+  view->SetListMode(kListSortedByFile, true);
+  EXPECT_TRUE(view->grab().save(folder + "/thumbs_sorted_by_file.png"));
+
+  view->SetListMode(kListSearchSimilar, true);
+  Click(1);
+  shot = view->grab().toImage();
+  const QColor contrast(0x7F, 0x7F, 0x7F);
+  EXPECT_EQ(corner(shot, 0), contrast);
+  EXPECT_TRUE(shot.save(folder + "/thumbs_search_similar.png"));
+
+  data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
+  while (data.engine->Duplicates().Step(100) >= 0) {
+  }
+  struct GroupRows {  // "Compact View" off for this part, whatever happens
+    bool saved = std::exchange(g_settings.compactDuplicates, false);
+    ~GroupRows() { g_settings.compactDuplicates = saved; }
+  } groupRows;
+  view->SetListMode(kListSearchDuplicates, false);
+  ASSERT_EQ(data.db.CountIn(kOrderGroups), 6);
+  shot = view->grab().toImage();
+  const int32_t columns = Layout().columns;
+  EXPECT_EQ(corner(shot, 0), contrast);
+  EXPECT_EQ(corner(shot, columns), contrast);  // each group starts a row
+  EXPECT_EQ(corner(shot, columns + 1), QColor(Qt::white));
+  EXPECT_TRUE(shot.save(folder + "/thumbs_search_duplicates.png"));
+}
+
+}  // namespace
+}  // namespace gq
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
