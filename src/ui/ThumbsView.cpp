@@ -404,13 +404,17 @@ void ThumbsView::MoveByKey(MoveKey key, Qt::KeyboardModifiers modifiers) {
 
 void ThumbsView::SelectListIndex(int32_t index, Qt::KeyboardModifiers modifiers) {
   index = std::max(0, index);
-  if (m_ViewMode == kListSearchSimilar &&
-      (index < m_SliceFirst || index >= m_SliceFirst + m_SliceCount)) {
-    // The similar list is known only as far as it is shown: bring the row into view.
-    UpdateRange();
-    ScrollTo(ScrollToCell(index, LayoutForWidth(viewport()->width()), ScrollPosition(),
-                          viewport()->height()));
-    FillSlice();
+  if (m_ViewMode == kListSearchSimilar) {
+    if (index < m_SliceFirst || index >= m_SliceFirst + m_SliceCount) {
+      // The similar list is known only as far as it is shown: bring the row into view.
+      UpdateRange();
+      ScrollTo(ScrollToCell(index, LayoutForWidth(viewport()->width()), ScrollPosition(),
+                            viewport()->height()));
+      FillSlice();
+    }
+    // Beyond the end of a short list the slice holds empty cells: take the last picture.
+    index = std::min(index, m_SliceFirst + m_SliceCount - 1);
+    while (index > m_SliceFirst && !m_Db.RecordAt(index, kOrderListWindow)) --index;
   }
   const int32_t lfdNr = m_Db.LfdNrAt(index, OrderMode(), false);
   if (lfdNr >= 0) Select(lfdNr, modifiers, false, true);
@@ -487,6 +491,7 @@ ImageRecord* ThumbsView::RecordUnder(const QPoint& point) const {
 }
 
 void ThumbsView::mousePressEvent(QMouseEvent* event) {
+  m_RenameTimer.stop();  // a press after a click on the current picture is no rename
   const QPoint point = event->position().toPoint();
   ImageRecord* record = RecordUnder(point);
   if (event->button() == Qt::MiddleButton) {

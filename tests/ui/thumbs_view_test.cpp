@@ -147,6 +147,12 @@ TEST_F(ThumbsViewTest, KeysMoveSelectAndSwitchModes) {
   EXPECT_EQ(view->ListMode(), kListSortedByFile);
   Key(Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(view->ListMode(), kListUnsorted);
+
+  view->SetListMode(kListSearchSimilar, true);  // one window-full, mostly empty cells
+  Key(Qt::Key_End);
+  EXPECT_EQ(Current(), ShownAt(9));
+  Key(Qt::Key_Home);
+  EXPECT_EQ(Current(), ShownAt(0));
 }
 
 TEST_F(ThumbsViewTest, WheelAndScrollBar) {
@@ -176,6 +182,12 @@ TEST_F(ThumbsViewTest, WheelAndScrollBar) {
   view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
   EXPECT_EQ(view->ScrollPosition(),
             (200 / columns + 1) * kCellSide + 1 - view->viewport()->height() + 1);
+
+  const QScrollBar* bar = view->verticalScrollBar();
+  QTRY_VERIFY(bar->isVisible());  // shown once the event loop lays the view out
+  EXPECT_GT(bar->mapTo(view.get(), QPoint()).x(), view->viewport()->geometry().x());
+  view->SetScrollBarLeft(true);
+  QTRY_VERIFY(bar->mapTo(view.get(), QPoint()).x() < view->viewport()->geometry().x());
 }
 
 TEST_F(ThumbsViewTest, HistoryWalksBackAndForwardAndSearchesAgain) {
