@@ -22,6 +22,12 @@ namespace {
 
 using test::GeneratedPicture;
 
+// "Compact View" off while it lives: each duplicate group starts a row.
+struct GroupRows {
+  bool saved = std::exchange(g_settings.compactDuplicates, false);
+  ~GroupRows() { g_settings.compactDuplicates = saved; }
+};
+
 // A shown view over a generated collection, with every hook recorded.
 class ThumbsViewTest : public ::testing::Test {
  protected:
@@ -190,6 +196,68 @@ TEST_F(ThumbsViewTest, WheelAndScrollBar) {
   QTRY_VERIFY(bar->mapTo(view.get(), QPoint()).x() < view->viewport()->geometry().x());
 }
 
+TEST_F(ThumbsViewTest, DragStartsBeyondTheDragDistance) {
+  Fill(10);
+  Show();
+  std::vector<ImageRecord*> dragged;
+  view->hooks.startDrag = [&](const std::vector<ImageRecord*>& pictures) { dragged = pictures; };
+  Click(1);
+  Click(3, Qt::ControlModifier);
+  const QPoint from = CellCentre(3);
+  const QPoint near = from + QPoint(QApplication::startDragDistance() - 1, 0);
+  QTest::mousePress(view->viewport(), Qt::RightButton, {}, from);
+  QTest::mouseMove(view->viewport(), near);
+  EXPECT_TRUE(dragged.empty());
+  QTest::mouseMove(view->viewport(), from + QPoint(0, QApplication::startDragDistance()));
+  QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, from);
+  const std::vector<ImageRecord*> expected = {data.db.FindByLfdNr(ids[1]),
+                                              data.db.FindByLfdNr(ids[3])};
+  EXPECT_EQ(dragged, expected);
+  EXPECT_TRUE(menus.empty());  // a release that ends a drag opens no menu
+}
+
+TEST_F(ThumbsViewTest, ScrollPositionsFollowThePictures) {
+  Fill(200);
+  Show();
+  auto inSight = [this](int32_t index) {
+    const CellRect cell = CellOf(index, Layout(), view->ScrollPosition());
+    return cell.top >= 0 && cell.bottom <= view->viewport()->height();
+  };
+  view->SetCurrentPicture(ids[150]);
+  EXPECT_TRUE(inSight(150));
+  const int32_t unsortedPosition = view->ScrollPosition();
+  view->SetListMode(kListSortedByFile, false);  // a mode starts at the top
+  EXPECT_EQ(view->ScrollPosition(), 0);
+  view->SetListMode(kListUnsorted, false);  // and keeps its position
+  EXPECT_EQ(view->ScrollPosition(), unsortedPosition);
+
+  // Compact View goes off while no picture is current: the middle one stays in sight.
+  for (int i = 0; i < 100; ++i) {
+    data.AddPicture("/pics/copy" + std::to_string(i) + ".jpg",
+                    test::Perturbed(GeneratedPicture(1 + i), 7));
+  }
+  data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
+  while (data.engine->Duplicates().Step(100) >= 0) {
+  }
+  view->SetListMode(kListSearchDuplicates, false);
+  view->verticalScrollBar()->setValue(10 * kCellSide);
+  view->SetCurrentPicture(-1);
+  const VisibleCells before =
+      VisibleCellsOf(Layout(), view->ScrollPosition(), view->viewport()->height());
+  const int32_t middle = ShownAt(before.first + before.count / 2);
+  ASSERT_GE(middle, 0);
+  GroupRows groupRows;
+  view->Refresh(true, true);
+  const VisibleCells after =
+      VisibleCellsOf(Layout(), view->ScrollPosition(), view->viewport()->height());
+  int32_t shownAt = -1;
+  for (int32_t g = after.first; g < after.first + after.count; ++g) {
+    if (ShownAt(g) == middle) shownAt = g;
+  }
+  ASSERT_GE(shownAt, 0);
+  EXPECT_TRUE(inSight(shownAt));
+}
+
 TEST_F(ThumbsViewTest, HistoryWalksBackAndForwardAndSearchesAgain) {
   Fill(8);
   Show();
@@ -271,10 +339,7 @@ TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
   data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
   while (data.engine->Duplicates().Step(100) >= 0) {
   }
-  struct GroupRows {  // "Compact View" off for this part, whatever happens
-    bool saved = std::exchange(g_settings.compactDuplicates, false);
-    ~GroupRows() { g_settings.compactDuplicates = saved; }
-  } groupRows;
+  GroupRows groupRows;
   view->SetListMode(kListSearchDuplicates, false);
   ASSERT_EQ(data.db.CountIn(kOrderGroups), 6);
   shot = view->grab().toImage();
