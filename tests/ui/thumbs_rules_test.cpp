@@ -29,47 +29,26 @@ TEST(DuplicateGrid, GroupsStartOnNewRowsUnlessCompact) {
 
 TEST(ThumbsSelection, RulesForClicksAndKeys) {
   using O = SelectionOutcome;
-  auto input = [](bool current, bool selected) {
-    SelectionInput in;
-    in.onRecord = in.currentValid = in.anchorValid = true;
-    in.targetIsCurrent = current;
-    in.targetIsSelected = selected;
-    return in;
+  // Flags: current/selected target, Shift, Ctrl, right button, from the keyboard; a
+  // current picture and an anchor exist unless noted.
+  struct Case {
+    bool current, selected, shift, ctrl, right, keyboard;
+    O outcome;
+  } cases[] = {
+      {0, 0, 0, 0, 0, 0, O::kSingle},        {0, 0, 1, 0, 0, 0, O::kExtendRange},
+      {0, 0, 0, 1, 0, 0, O::kCtrlMove},      {1, 0, 0, 1, 0, 0, O::kCtrlToggleOff},
+      {0, 1, 0, 1, 0, 0, O::kCtrlToggleOff}, {0, 1, 0, 1, 0, 1, O::kCtrlMove},
+      {0, 1, 0, 0, 1, 0, O::kCtrlMove},      {0, 0, 0, 0, 1, 0, O::kSingle},
+      {1, 0, 0, 0, 0, 0, O::kRename},        {1, 0, 0, 0, 0, 1, O::kSingle},
   };
-  SelectionInput in = input(false, false);
-  EXPECT_EQ(DecideSelection(in), O::kSingle);
-  in.onRecord = false;
-  EXPECT_EQ(DecideSelection(in), O::kNoCurrent);
-
-  in = input(false, false);
-  in.shift = true;
-  EXPECT_EQ(DecideSelection(in), O::kExtendRange);
-  in.currentValid = false;  // after a Ctrl click took the current picture away
-  EXPECT_EQ(DecideSelection(in), O::kSingle);
-
-  in = input(false, false);
-  in.ctrl = true;
-  EXPECT_EQ(DecideSelection(in), O::kCtrlMove);
-  in = input(true, false);
-  in.ctrl = true;
-  EXPECT_EQ(DecideSelection(in), O::kCtrlToggleOff);
-  in = input(false, true);
-  in.ctrl = true;
-  EXPECT_EQ(DecideSelection(in), O::kCtrlToggleOff);
-  in.fromKeyboard = true;
-  EXPECT_EQ(DecideSelection(in), O::kCtrlMove);
-
-  in = input(false, true);
-  in.rightButton = true;
-  EXPECT_EQ(DecideSelection(in), O::kCtrlMove);  // keeps the selection for the menu
-  in = input(false, false);
-  in.rightButton = true;
-  EXPECT_EQ(DecideSelection(in), O::kSingle);
-
-  in = input(true, false);
-  EXPECT_EQ(DecideSelection(in), O::kRename);
-  in.fromKeyboard = true;
-  EXPECT_EQ(DecideSelection(in), O::kSingle);
+  for (const Case& c : cases) {
+    const SelectionInput in{true,    true,   true,    c.current, c.selected,
+                            c.shift, c.ctrl, c.right, c.keyboard};
+    EXPECT_EQ(DecideSelection(in), c.outcome) << &c - cases;
+  }
+  EXPECT_EQ(DecideSelection({false, true, true}), O::kNoCurrent);
+  // Shift without a current picture (a Ctrl click took it away) is a plain click.
+  EXPECT_EQ(DecideSelection({true, false, true, false, false, true}), O::kSingle);
 }
 
 TEST(PictureHistory, VisitsBackAndForward) {

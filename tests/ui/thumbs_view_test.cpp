@@ -37,6 +37,16 @@ class ThumbsViewTest : public ::testing::Test {
       ids.push_back(data.AddPicture(path, GeneratedPicture(seed + i))->m_LfdNr);
     }
   }
+  // Two near copies of each picture of the seeds first.., then the duplicate search.
+  void AddCopiesAndGroup(int count, uint32_t first) {
+    for (int i = 0; i < 2 * count; ++i) {
+      data.AddPicture("/pics/copy" + std::to_string(i) + ".jpg",
+                      test::Perturbed(GeneratedPicture(first + i / 2), 90 + i % 2));
+    }
+    data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
+    while (data.engine->Duplicates().Step(100) >= 0) {
+    }
+  }
   void Show(int width = 640, int height = 420) {
     view = std::make_unique<ThumbsView>(data.db, *data.engine);
     view->hooks.command = [this](int command) { commands.push_back(command); };
@@ -232,13 +242,7 @@ TEST_F(ThumbsViewTest, ScrollPositionsFollowThePictures) {
   EXPECT_EQ(view->ScrollPosition(), unsortedPosition);
 
   // Compact View goes off while no picture is current: the middle one stays in sight.
-  for (int i = 0; i < 100; ++i) {
-    data.AddPicture("/pics/copy" + std::to_string(i) + ".jpg",
-                    test::Perturbed(GeneratedPicture(1 + i), 7));
-  }
-  data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
-  while (data.engine->Duplicates().Step(100) >= 0) {
-  }
+  AddCopiesAndGroup(100, 1);
   view->SetListMode(kListSearchDuplicates, false);
   view->verticalScrollBar()->setValue(10 * kCellSide);
   view->SetCurrentPicture(-1);
@@ -299,13 +303,6 @@ TEST_F(ThumbsViewTest, ThumbnailsArePagedInWhenFirstDrawn) {
 // colours that mark the current picture, the search picture and a group's first picture.
 TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
   Fill(14, 1000);
-  for (int i = 0; i < 3; ++i) {  // three groups of near copies
-    const PackedImage picture = GeneratedPicture(5000 + i);
-    for (int copy = 0; copy < 2; ++copy) {
-      data.AddPicture("/pics/copy" + std::to_string(i) + "_" + std::to_string(copy) + ".jpg",
-                      test::Perturbed(picture, 90 + copy));
-    }
-  }
   Show(720, 460);
   const char* binary = std::getenv("GQ_TEST_BINARY_DIR");
   const QString folder =
@@ -336,9 +333,7 @@ TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
   EXPECT_EQ(corner(shot, 0), contrast);
   EXPECT_TRUE(shot.save(folder + "/thumbs_search_similar.png"));
 
-  data.engine->Duplicates().Prepare(false, false, kDefaultDuplicateSimilarity);
-  while (data.engine->Duplicates().Step(100) >= 0) {
-  }
+  AddCopiesAndGroup(3, 5000);  // three groups of two
   GroupRows groupRows;
   view->SetListMode(kListSearchDuplicates, false);
   ASSERT_EQ(data.db.CountIn(kOrderGroups), 6);
