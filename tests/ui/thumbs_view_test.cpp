@@ -303,6 +303,7 @@ TEST_F(ThumbsViewTest, ThumbnailsArePagedInWhenFirstDrawn) {
 // colours that mark the current picture, the search picture and a group's first picture.
 TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
   Fill(14, 1000);
+  AddCopiesAndGroup(3, 5000);  // three groups of two
   Show(720, 460);
   const char* binary = std::getenv("GQ_TEST_BINARY_DIR");
   const QString folder =
@@ -333,7 +334,6 @@ TEST_F(ThumbsViewTest, ScreenshotsInEachListMode) {
   EXPECT_EQ(corner(shot, 0), contrast);
   EXPECT_TRUE(shot.save(folder + "/thumbs_search_similar.png"));
 
-  AddCopiesAndGroup(3, 5000);  // three groups of two
   GroupRows groupRows;
   view->SetListMode(kListSearchDuplicates, false);
   ASSERT_EQ(data.db.CountIn(kOrderGroups), 6);
