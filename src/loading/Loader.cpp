@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <string>
 #include <system_error>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int kEndWaitMs = 1000;
 constexpr time_t kStaleListSeconds = 3600;
+constexpr auto kPauseStep = std::chrono::milliseconds(200);
 
 bool IsTemporaryListName(const char* name) {
   std::string text = name;
@@ -31,12 +33,22 @@ bool IsTemporaryListName(const char* name) {
 }  // namespace
 
 LoaderState g_LoaderState;
-std::mutex g_DroppedFileLock;
 
 double LoaderState::Progress() const {
   int all = total.load();
   if (all <= 0) return 0.0;
   return std::clamp(static_cast<double>(done.load()) / all, 0.0, 1.0);
+}
+
+bool WaitWhilePaused(LoadSink& sink, const std::function<void()>& beforePause) {
+  if (g_LoaderState.stop) return false;
+  if (!g_LoaderState.pause) return true;
+  if (beforePause) beforePause();
+  sink.Status("Loading paused.", -1);
+  while (g_LoaderState.pause && !g_LoaderState.stop) std::this_thread::sleep_for(kPauseStep);
+  if (g_LoaderState.stop) return false;
+  sink.Status("Loading resumed...", 0);
+  return true;
 }
 
 std::string PathMessage(const char* prefix, const std::string& path) {

@@ -13,7 +13,6 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,8 +38,10 @@ struct LoaderState {
 
 extern LoaderState g_LoaderState;
 
-// Held around every query of a dropped file set (the loader and the counter read it).
-extern std::mutex g_DroppedFileLock;
+// Waits while the pause flag is set, showing "Loading paused." and then "Loading
+// resumed..." through sink; beforePause (when given) runs first. False when the job must
+// end (the stop flag is set). Called by the loader and counter threads.
+bool WaitWhilePaused(LoadSink& sink, const std::function<void()>& beforePause);
 
 // Per-file mode.
 enum LoadMode { kModeExplicit = 0, kModeBatch = 1, kModeUpdate = 2 };

@@ -113,6 +113,40 @@ TEST_F(LoaderTest, ListsWithDirectivesNestingAndBadLines) {
   EXPECT_TRUE(Contains(bench.texts, "Can't open input file: \"" + Path("absent-list.txt") + "\"."));
 }
 
+// Keeps the shared progress counters of a job when it ends, as a second running job does.
+class HeldProgress {
+ public:
+  HeldProgress() { ++g_LoaderState.activeLoaders; }
+  ~HeldProgress() {
+    --g_LoaderState.activeLoaders;
+    g_LoaderState.total = 0;
+    g_LoaderState.done = 0;
+  }
+};
+
+TEST_F(LoaderTest, TheCounterCountsWhatTheLoaderVisits) {
+  MakeFolder("f", 2);
+  MakeFolder("f/sub", 1);
+  WritePicture(Path("one.png"), 30, 30, 1);
+  std::ofstream(Path("nested.txt"), std::ios::binary) << Path("one.png") << "\r\n"
+                                                      << Path("f/sub") << "\n"
+                                                      << Path("top.txt") << "\n";
+  std::ofstream(Path("top.txt"), std::ios::binary)
+      << "!update  \r\n"       // a directive with blanks after it
+      << "  !filecount=1  \n"  // blanks before: a path line, not a directive
+      << Path("f") << "\n"
+      << Path("nested.txt") << "\n"
+      << "\"" << Path("missing.png") << "\"\r\n";
+  LoadingBench bench(2);
+  HeldProgress held;
+  bench.Load(Path("top.txt"));
+  EXPECT_EQ(bench.Count("Preparing loading for update..."), 1u);
+  EXPECT_EQ(bench.Count("Updating..."), 1u);
+  // The path line, f's three files, one.png and missing.png; f/sub is entered once.
+  EXPECT_EQ(g_LoaderState.done, 6);
+  EXPECT_EQ(g_LoaderState.total, g_LoaderState.done);
+}
+
 TEST_F(LoaderTest, ADroppedSetOfAFolderAPictureAndAList) {
   MakeFolder("f", 2);
   WritePicture(Path("one.png"), 30, 30, 7);
