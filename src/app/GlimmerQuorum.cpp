@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   gq::ProgramHooks hooks;
   hooks.parse.handOver = gq::SendHandOff;
   hooks.parse.clientRequest = gq::RunClientRequest;
-  hooks.startProgram = [&](const gq::ParsedCommand& parsed, gq::HeadlessHost& host) {
+  hooks.startProgram = [&](const gq::ParsedCommand& parsed, gq::MessageHost& host) {
     program = std::make_unique<gq::ProgramHost>(host);
     return program->Start(parsed);
   };

@@ -36,7 +36,7 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-ProgramHost::ProgramHost(HeadlessHost& host) : m_Host(host), m_LoadingHost(m_Db, m_Status) {
+ProgramHost::ProgramHost(MessageHost& host) : m_Host(host), m_LoadingHost(m_Db, m_Status) {
   m_Db.Host().statusText = [this](const std::string& text, int holdMs) {
     m_Status.Show(text, holdMs);
   };

@@ -11,7 +11,7 @@
 #include "db/ImageRecordDB.h"
 #include "frame/CommandLine.h"
 #include "frame/HandOff.h"
-#include "frame/HeadlessHost.h"
+#include "frame/MessageHost.h"
 #include "frame/StatusBar.h"
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
@@ -24,7 +24,7 @@ namespace gq {
 
 class ProgramHost {
  public:
-  explicit ProgramHost(HeadlessHost& host);
+  explicit ProgramHost(MessageHost& host);
   ~ProgramHost();
 
   // Start-up after the settings: the database option, the file list, the server.
@@ -46,7 +46,7 @@ class ProgramHost {
   // be read.
   bool LoadCriteriaFile(const std::string& path);
 
-  HeadlessHost& m_Host;
+  MessageHost& m_Host;
   StatusBar m_Status;
   ImageRecordDB m_Db;
   std::unique_ptr<SearchEngine> m_Engine;

@@ -6,6 +6,7 @@
 
 #include "frame/AssertXL.h"
 #include "frame/FileTypeRegistration.h"
+#include "frame/HeadlessHost.h"
 #include "frame/Settings.h"
 
 namespace gq {
@@ -55,9 +56,10 @@ int ProgramEntry(const std::vector<std::string>& argv, const ProgramHooks& hooks
   LoadOrSaveSettings(false);
   RegisterDatabaseFileType(ProgramPath());
 
-  HeadlessHost host;
-  if (hooks.startProgram && !hooks.startProgram(parsed, host)) return 0;
-  int exitCode = host.Run();
+  std::unique_ptr<MessageHost> host =
+      hooks.makeHost ? hooks.makeHost() : std::make_unique<HeadlessHost>();
+  if (hooks.startProgram && !hooks.startProgram(parsed, *host)) return 0;
+  int exitCode = host->Run();
   LoadOrSaveSettings(true);
   if (hooks.shutDown) hooks.shutDown();
   return exitCode;

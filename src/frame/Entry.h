@@ -5,12 +5,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "frame/CommandLine.h"
-#include "frame/HeadlessHost.h"
+#include "frame/MessageHost.h"
 
 namespace gq {
 
@@ -23,7 +24,9 @@ struct ProgramHooks {
   ParseHooks parse;
   // Opens the database and the file list, starts the server (steps after the window
   // exists). False ends the start.
-  std::function<bool(const ParsedCommand&, HeadlessHost&)> startProgram;
+  std::function<bool(const ParsedCommand&, MessageHost&)> startProgram;
+  // Makes the host that runs the message loop; absent: the headless host.
+  std::function<std::unique_ptr<MessageHost>()> makeHost;
   // After the message loop and the settings save: destroys the server and stops the
   // loader (waiting at most 1000 ms), then closes the database.
   std::function<void()> shutDown;

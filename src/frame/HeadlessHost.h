@@ -8,30 +8,28 @@
 #include <map>
 #include <memory>
 
+#include "frame/MessageHost.h"
 #include "platform/MessageWindow.h"
 
 namespace gq {
 
-// Asks the main window to end the program (the close command).
-inline constexpr unsigned kMsgClose = 0x0010;
-
-class HeadlessHost {
+class HeadlessHost final : public MessageHost {
  public:
   HeadlessHost();
-  ~HeadlessHost();
+  ~HeadlessHost() override;
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
-  MessageTarget Target() const { return m_Window.Target(); }
-  MessageWindow& Window() { return m_Window; }
+  MessageTarget Target() const override { return m_Window.Target(); }
+  MessageWindow& Window() override { return m_Window; }
 
   // Installs the handler of one message number (main thread). Messages without a
   // handler answer 0; kMsgClose without a handler quits with code 0.
-  void SetHandler(unsigned message, MessageHandler handler);
+  void SetHandler(unsigned message, MessageHandler handler) override;
 
   // Runs the message loop until the quit message; SIGINT and SIGTERM post kMsgClose.
   // Returns the quit code.
-  int Run();
+  int Run() override;
 
   // Blocks SIGINT and SIGTERM in the calling thread and every thread it starts later;
   // called first thing on the main thread so that only the host's watcher takes them.

@@ -8,7 +8,7 @@
 
 namespace gq {
 
-void LoadingHost::Install(HeadlessHost& host) {
+void LoadingHost::Install(MessageHost& host) {
   host.SetHandler(MsgStatusText,
                   [this](unsigned, uintptr_t w, intptr_t l) { return OnStatusText(w, l); });
   host.SetHandler(MsgCheckKnownFile,

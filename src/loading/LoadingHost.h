@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "db/ImageRecordDB.h"
-#include "frame/HeadlessHost.h"
+#include "frame/MessageHost.h"
 #include "frame/StatusBar.h"
 #include "loading/Loader.h"
 
@@ -19,7 +19,7 @@ class LoadingHost {
   LoadingHost(ImageRecordDB& db, StatusBar& status) : m_Db(db), m_Status(status) {}
 
   // Installs the handlers on the host's window.
-  void Install(HeadlessHost& host);
+  void Install(MessageHost& host);
 
   // The handlers themselves (wParam and lParam as the messages carry them).
   intptr_t OnStatusText(uintptr_t text, intptr_t holdMs);

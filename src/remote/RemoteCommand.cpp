@@ -172,7 +172,7 @@ intptr_t RunRemoteCommand(RemoteContext& context, intptr_t delivery) {
   return kCommandExecuted;
 }
 
-void InstallRemoteHandlers(HeadlessHost& host, RemoteContext& context) {
+void InstallRemoteHandlers(MessageHost& host, RemoteContext& context) {
   host.SetHandler(MsgRunOnUiThread, [&context](unsigned, uintptr_t, intptr_t lParam) {
     return RunRemoteCommand(context, lParam);
   });

@@ -14,7 +14,7 @@
 
 #include "db/ImageRecordDB.h"
 #include "frame/CommandStream.h"
-#include "frame/HeadlessHost.h"
+#include "frame/MessageHost.h"
 #include "remote/Protocol.h"
 #include "search/SearchEngine.h"
 
@@ -65,6 +65,6 @@ intptr_t RunRemoteCommand(RemoteContext& context, intptr_t delivery);
 // Installs RunRemoteCommand as the host's MsgRunOnUiThread handler. The context must
 // outlive the host's message loop and the server (a stopping server still lets the
 // commands its connections sent run).
-void InstallRemoteHandlers(HeadlessHost& host, RemoteContext& context);
+void InstallRemoteHandlers(MessageHost& host, RemoteContext& context);
 
 }  // namespace gq
