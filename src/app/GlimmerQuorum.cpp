@@ -1,5 +1,5 @@
 // GlimmerQuorum: the program. Wires the subsystems into the entry's hooks and runs the
-// program without a user interface (the headless host).
+// Qt host when a display can be had, the headless host otherwise.
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "frame/Entry.h"
 #include "frame/HandOff.h"
 #include "remote/ClientRequest.h"
+#include "ui/QtHost.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv, argv + argc);
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
   gq::ProgramHooks hooks;
   hooks.parse.handOver = gq::SendHandOff;
   hooks.parse.clientRequest = gq::RunClientRequest;
+  hooks.makeHost = []() -> std::unique_ptr<gq::MessageHost> {
+    if (gq::QtHost::DisplayAvailable()) return std::make_unique<gq::QtHost>();
+    return std::make_unique<gq::HeadlessHost>();
+  };
   hooks.startProgram = [&](const gq::ParsedCommand& parsed, gq::MessageHost& host) {
     program = std::make_unique<gq::ProgramHost>(host);
     return program->Start(parsed);

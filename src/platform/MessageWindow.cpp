@@ -191,6 +191,27 @@ bool GetMessage(Message* out) {
   }
 }
 
+TakeResult TakeMessage(Message* out) {
+  ThreadQueue& queue = *CurrentQueue();
+  while (HandleOneSent(queue)) {
+  }
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  if (!queue.posted.empty()) {
+    *out = std::move(queue.posted.front());
+    queue.posted.pop_front();
+    return TakeResult::kMessage;
+  }
+  if (!queue.quit) return TakeResult::kNone;
+  queue.quit = false;
+  return TakeResult::kQuit;
+}
+
+bool HasPostedMessages() {
+  ThreadQueue& queue = *CurrentQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  return !queue.posted.empty() || queue.quit;
+}
+
 intptr_t DispatchMessage(const Message& message) {
   if (!message.window || !message.window->alive.load()) return 0;
   return message.window->handler(message.message, message.wParam, message.lParam);

@@ -78,6 +78,14 @@ class MessageWindow {
 // Waits for the next posted message, handling sent messages meanwhile; false after
 // PostQuitMessage once the messages posted before it were taken.
 bool GetMessage(Message* out);
+// What TakeMessage found.
+enum class TakeResult { kNone, kMessage, kQuit };
+// The non-waiting form of GetMessage, for loops that wait elsewhere (the Qt host):
+// handles pending sent messages, then takes the next posted message, or the quit
+// request once the messages posted before it were taken.
+TakeResult TakeMessage(Message* out);
+// Whether a posted message or the quit request waits for the calling thread.
+bool HasPostedMessages();
 // Handles a message returned by GetMessage (nothing when its window is gone).
 intptr_t DispatchMessage(const Message& message);
 // Handles pending sent messages without waiting; the result says whether any was.

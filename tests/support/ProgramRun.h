@@ -1,6 +1,7 @@
 // Test helper: runs one of the project's programs as a real child process, in a folder
 // of the test's own that also holds the program's settings (config/) and desktop data
-// (data/), so that no test touches the user's.
+// (data/), so that no test touches the user's. The program runs headless: the variables
+// that would give it a display are removed.
 #pragma once
 
 #include <fcntl.h>
@@ -28,6 +29,12 @@ inline ProgramOutput RunProgram(const std::string& program,
                                 const std::vector<std::string>& arguments,
                                 const std::string& folder, int timeoutMs = 30000) {
   std::vector<std::string> argv = {"/usr/bin/env",
+                                   "-u",
+                                   "DISPLAY",
+                                   "-u",
+                                   "WAYLAND_DISPLAY",
+                                   "-u",
+                                   "QT_QPA_PLATFORM",
                                    "GLIMMERQUORUM_CONFIG_DIR=" + folder + "/config",
                                    "XDG_DATA_HOME=" + folder + "/data",
                                    "/bin/sh",
@@ -55,6 +62,9 @@ inline pid_t StartProgram(const std::string& program, const std::vector<std::str
   if (child == 0) {
     setenv("GLIMMERQUORUM_CONFIG_DIR", config.c_str(), 1);
     setenv("XDG_DATA_HOME", data.c_str(), 1);
+    for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+      unsetenv(display);
+    }
     if (chdir(folder.c_str()) != 0 || !freopen(errors.c_str(), "w", stderr)) _exit(126);
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));

@@ -1,0 +1,43 @@
+// The main window's message side under Qt: the same message window and handler table
+// as the headless host, run by the Qt event loop instead of a plain message loop.
+// Whatever arrives for the main thread wakes the event loop; the top-level loop handles
+// sent messages and dispatches posted ones, a nested loop (a message box, a file
+// dialog, a progress callback pumping events) handles only sent messages, so a loader
+// or server waiting in a Send never waits for a box to close. SIGINT and SIGTERM post
+// kMsgClose, the normal quit path. While it exists, message boxes are Qt dialogs.
+// Created, used and run on the main thread.
+#pragma once
+
+#include <memory>
+
+#include "frame/HeadlessHost.h"
+#include "frame/MessageHost.h"
+
+namespace gq {
+
+class QtHost final : public MessageHost {
+ public:
+  // Creates the QApplication when the process has none yet (and owns it then).
+  QtHost();
+  ~QtHost() override;
+  QtHost(const QtHost&) = delete;
+  QtHost& operator=(const QtHost&) = delete;
+
+  MessageTarget Target() const override { return m_Core.Target(); }
+  MessageWindow& Window() override { return m_Core.Window(); }
+  void SetHandler(unsigned message, MessageHandler handler) override {
+    m_Core.SetHandler(message, std::move(handler));
+  }
+  int Run() override;
+
+  // Whether a display can be had: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.
+  static bool DisplayAvailable();
+
+ private:
+  struct Loop;
+
+  HeadlessHost m_Core;  // the message window and the handlers
+  std::unique_ptr<Loop> m_Loop;
+};
+
+}  // namespace gq
