@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "ui/QtMessageBox.h"
+
 namespace gq {
 namespace {
 
@@ -52,6 +54,7 @@ struct QtHost::Loop {
       ownApp = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    boxes = std::make_unique<QtMessageBoxRoute>();
     wakeNotifier = std::make_unique<QSocketNotifier>(waker->fd, QSocketNotifier::Read);
     QObject::connect(wakeNotifier.get(), &QSocketNotifier::activated, [this] { Pump(); });
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
@@ -122,6 +125,7 @@ struct QtHost::Loop {
 
   MessageTarget target;
   std::unique_ptr<QApplication> ownApp;
+  std::unique_ptr<QtMessageBoxRoute> boxes;
   std::shared_ptr<Waker> waker = std::make_shared<Waker>();
   std::unique_ptr<QSocketNotifier> wakeNotifier;
   int signalFd = -1;
