@@ -1,0 +1,47 @@
+// The main window's menus and accelerators as data: every menu item with its command
+// number, its label (with the & mnemonic and, after a tab, the shortcut text) and the
+// keys that run it, in menu order. The menus are built from this table; tests read it.
+#pragma once
+
+#include <span>
+
+namespace gq {
+
+enum class MenuRow {
+  kMenu,       // opens a (sub)menu with this label
+  kEnd,        // closes the innermost open menu
+  kItem,       // a command
+  kSeparator,  // a line between items
+  kRecent,     // the place of the recent databases
+};
+
+struct MenuEntry {
+  MenuRow row;
+  int id = 0;
+  const char* label = "";
+  const char* keys = "";  // Qt key sequences separated by ", "; "" for none
+  bool checkable = false;
+};
+
+std::span<const MenuEntry> MainMenuTable();
+
+// Command numbers the window itself acts on.
+inline constexpr int kCmdExit = 105;
+inline constexpr int kCmdAbout = 104;
+inline constexpr int kCmdSaveDb = 32804;
+inline constexpr int kCmdStopLoading = 33820;
+inline constexpr int kCmdPauseLoading = 33873;
+inline constexpr int kCmdListUnsorted = 32800;
+inline constexpr int kCmdListSortedByFile = 32801;
+inline constexpr int kCmdListSearchSimilar = 32802;
+inline constexpr int kCmdListSearchDuplicates = 33803;
+inline constexpr int kCmdToolBar = 32774;
+inline constexpr int kCmdTabs = 33854;
+inline constexpr int kCmdStatusBar = 32773;
+inline constexpr int kCmdOnlineHelp = 33819;
+inline constexpr int kCmdAutosave = 33882;
+inline constexpr int kCmdPauseOnError = 33828;
+inline constexpr int kCmdLimitDragCopy = 33860;
+inline constexpr int kCmdFirstRecent = 33832;
+
+}  // namespace gq
