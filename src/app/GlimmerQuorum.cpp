@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/ProgramHost.h"
+#include "app/ProgramWindow.h"
 #include "frame/Entry.h"
 #include "frame/HandOff.h"
 #include "remote/ClientRequest.h"
@@ -13,6 +14,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv, argv + argc);
   std::unique_ptr<gq::ProgramHost> program;
+  std::unique_ptr<gq::MainWindow> window;
   gq::ProgramHooks hooks;
   hooks.parse.handOver = gq::SendHandOff;
   hooks.parse.clientRequest = gq::RunClientRequest;
@@ -22,11 +24,15 @@ int main(int argc, char** argv) {
   };
   hooks.startProgram = [&](const gq::ParsedCommand& parsed, gq::MessageHost& host) {
     program = std::make_unique<gq::ProgramHost>(host);
+    if (dynamic_cast<gq::QtHost*>(&host)) {
+      window = gq::OpenProgramWindow(*program, host, parsed.minimize);
+    }
     return program->Start(parsed);
   };
   hooks.shutDown = [&] {
     if (program) program->ShutDown();
     program.reset();  // while the host it refers to still exists
+    window.reset();
   };
   return gq::ProgramEntry(arguments, hooks);
 }

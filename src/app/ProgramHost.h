@@ -38,6 +38,7 @@ class ProgramHost {
   intptr_t OnCopyData(uintptr_t wParam, const CopyData& block);
 
   ImageRecordDB& Db() { return m_Db; }
+  StatusBar& Status() { return m_Status; }
   Loader& Loading() { return *m_Loader; }
 
  private:

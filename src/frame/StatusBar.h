@@ -32,6 +32,9 @@ class StatusBar {
   // as the rule asks, then shows it.
   void Show(const std::string& text, int holdMs);
 
+  // Replaces where shown texts go (the main window once it exists).
+  void SetShown(std::function<void(const std::string&)> shown) { m_Shown = std::move(shown); }
+
   const std::string& Current() const { return m_Current; }
   bool m_PauseOnError = true;
 

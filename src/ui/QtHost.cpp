@@ -113,7 +113,10 @@ struct QtHost::Loop {
     signalNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
     QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [this] {
       signalfd_siginfo info;
-      while (read(signalFd, &info, sizeof info) == sizeof info) target.Post(kMsgClose);
+      while (read(signalFd, &info, sizeof info) == sizeof info) {
+        boxes.reset();  // nobody may be there to answer: boxes take their default button
+        target.Post(kMsgClose);
+      }
     });
   }
 

@@ -4,7 +4,9 @@
 // sent messages and dispatches posted ones, a nested loop (a message box, a file
 // dialog, a progress callback pumping events) handles only sent messages, so a loader
 // or server waiting in a Send never waits for a box to close. SIGINT and SIGTERM post
-// kMsgClose, the normal quit path. While it exists, message boxes are Qt dialogs.
+// kMsgClose, the normal quit path. While it exists, message boxes are Qt dialogs,
+// until a termination signal came: then nobody may be there to answer, and the boxes
+// of the shut-down answer their default button as the headless host's do.
 // Created, used and run on the main thread.
 #pragma once
 

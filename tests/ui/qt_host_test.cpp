@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MessageBox.h"
 #include "ui/QtHost.h"
 
 namespace gq {
@@ -77,8 +78,10 @@ TEST(QtHost, TerminationSignalsEndTheLoopThroughTheClosePath) {
   for (int signal : {SIGTERM, SIGINT}) {
     QtHost host;
     int closes = 0;
+    int saveAnswer = 0;
     host.SetHandler(kMsgClose, [&](unsigned, uintptr_t, intptr_t) {
       ++closes;
+      saveAnswer = MessageBox("Save Database?", "GlimmerQuorum", MB_YESNO | MB_ICONQUESTION);
       PostQuitMessage(7);
       return 0;
     });
@@ -86,6 +89,7 @@ TEST(QtHost, TerminationSignalsEndTheLoopThroughTheClosePath) {
     host.Target().Post(kMsgA);
     EXPECT_EQ(host.Run(), 7) << "signal " << signal;
     EXPECT_EQ(closes, 1) << "signal " << signal;
+    EXPECT_EQ(saveAnswer, IDYES) << "the shut-down's box takes its default, nobody waits";
   }
 }
 
