@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QApplication>
 #include <QEventLoop>
+#include <QTimer>
+#include <QWidget>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,8 +89,18 @@ TEST(QtHost, TerminationSignalsEndTheLoopThroughTheClosePath) {
       return 0;
     });
     host.SetHandler(kMsgA, [signal](unsigned, uintptr_t, intptr_t) { return raise(signal); });
+    bool boxShown = false;  // closed at once, so a fault fails instead of hanging
+    QTimer boxCloser;
+    QObject::connect(&boxCloser, &QTimer::timeout, [&boxShown] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        boxShown = true;
+        box->close();
+      }
+    });
+    boxCloser.start(5);
     host.Target().Post(kMsgA);
     EXPECT_EQ(host.Run(), 7) << "signal " << signal;
+    EXPECT_FALSE(boxShown) << "signal " << signal;
     EXPECT_EQ(closes, 1) << "signal " << signal;
     EXPECT_EQ(saveAnswer, IDYES) << "the shut-down's box takes its default, nobody waits";
   }
