@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include "db/DatabaseOps.h"
-#include "frame/Text.h"
-#include "frame/Words.h"
+#include "base/Text.h"
+#include "base/Words.h"
 #include "loading/OpenPath.h"
 #include "platform/MessageBox.h"
 #include "remote/LocalQuery.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 
 namespace gq {
 namespace {

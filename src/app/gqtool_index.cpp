@@ -15,7 +15,7 @@
 #include "db/DatabaseOps.h"
 #include "frame/HeadlessHost.h"
 #include "frame/StatusBar.h"
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
 #include "loading/OpenPath.h"

@@ -10,7 +10,7 @@
 #include "db/ByteStream.h"
 #include "db/FileLayer.h"
 #include "db/RecordCodec.h"
-#include "frame/Text.h"
+#include "base/Text.h"
 #include "platform/Beep.h"
 #include "platform/MessageBox.h"
 

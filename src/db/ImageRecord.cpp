@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "frame/AssertXL.h"
-#include "frame/Text.h"
+#include "base/Text.h"
 #include "signature/Thumbnail.h"
 
 namespace gq {

@@ -8,7 +8,7 @@
 #include "db/BusyScope.h"
 #include "db/PathOrder.h"
 #include "frame/AssertXL.h"
-#include "frame/Text.h"
+#include "base/Text.h"
 #include "platform/MessageBox.h"
 
 namespace gq {

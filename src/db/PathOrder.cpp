@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "frame/Text.h"
+#include "base/Text.h"
 
 namespace gq {
 namespace {

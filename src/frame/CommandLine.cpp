@@ -4,7 +4,7 @@
 
 #include "frame/QueryText.h"
 #include "frame/StatusLine.h"
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "platform/MessageBox.h"
 #include "platform/NamedMutex.h"
 

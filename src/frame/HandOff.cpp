@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBox.h"
 

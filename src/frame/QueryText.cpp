@@ -1,6 +1,6 @@
 #include "frame/QueryText.h"
 
-#include "frame/Words.h"
+#include "base/Words.h"
 
 namespace gq {
 

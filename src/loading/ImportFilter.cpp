@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "frame/Text.h"
+#include "base/Text.h"
 #include "loading/OpenCvHighGui/loadsave.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "loading/ListReader.h"
 
 namespace gq {

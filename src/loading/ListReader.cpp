@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 
 namespace gq {
 namespace {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "db/DatabaseOps.h"
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "platform/Beep.h"
 #include "platform/ShellLink.h"
 

@@ -9,7 +9,7 @@
 
 #include "frame/AtomicFile.h"
 #include "frame/StatusLine.h"
-#include "frame/Words.h"
+#include "base/Words.h"
 #include "loading/Loader.h"
 #include "remote/ClientSocket.h"
 #include "remote/Protocol.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 

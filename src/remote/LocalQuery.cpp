@@ -5,7 +5,7 @@
 #include "frame/AtomicFile.h"
 #include "frame/QueryText.h"
 #include "frame/StatusLine.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "signature/Similarity.h"
 
 namespace gq {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 

@@ -9,7 +9,7 @@
 #include "remote/Protocol.h"
 #include "remote/StatusIO.h"
 #include "remote/StreamAdapters.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "signature/Signature.h"
 #include "signature/Similarity.h"
 #include "signature/Thumbnail.h"

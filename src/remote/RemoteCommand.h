@@ -13,7 +13,7 @@
 #include <string>
 
 #include "db/ImageRecordDB.h"
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 #include "frame/MessageHost.h"
 #include "remote/Protocol.h"
 #include "search/SearchEngine.h"

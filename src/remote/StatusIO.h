@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "db/ByteStream.h"
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 

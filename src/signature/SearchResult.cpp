@@ -1,7 +1,7 @@
 #include "signature/SearchResult.h"
 
-#include "frame/MergeSort.h"
-#include "frame/Text.h"
+#include "base/MergeSort.h"
+#include "base/Text.h"
 
 namespace gq {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "frame/Text.h"
+#include "base/Text.h"
 
 namespace gq {
 namespace {

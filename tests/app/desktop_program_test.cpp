@@ -12,7 +12,7 @@
 
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "loading/LoaderTestSupport.h"
 #include "support/ProgramRun.h"
 

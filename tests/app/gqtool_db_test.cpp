@@ -6,7 +6,7 @@
 
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "platform/Process.h"
 #include "support/ProgramRun.h"
 #include "support/ScriptedMessageBox.h"

@@ -13,7 +13,7 @@
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "frame/HandOff.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "loading/LoaderTestSupport.h"
 #include "platform/InstanceChannel.h"
 #include "platform/NamedMutex.h"

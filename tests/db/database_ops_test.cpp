@@ -5,7 +5,7 @@
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "db/FileLayer.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "frame/CommandLine.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "platform/NamedMutex.h"
 #include "support/ScriptedMessageBox.h"
 

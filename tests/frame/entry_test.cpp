@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "frame/CommandLine.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "platform/Process.h"
 #include "platform/RegStore.h"
 #include "support/ProgramRun.h"

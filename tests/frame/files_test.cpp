@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "frame/AtomicFile.h"
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 
 namespace gq {
 namespace {

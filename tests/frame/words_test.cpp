@@ -1,11 +1,11 @@
-#include "frame/Words.h"
+#include "base/Words.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "frame/HighResClock.h"
+#include "base/HighResClock.h"
 #include "frame/StatusLine.h"
-#include "frame/Text.h"
+#include "base/Text.h"
 
 namespace gq {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "db/ImageRecordDB.h"
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 #include "remote/RemoteCommand.h"
 #include "remote/Server.h"
 #include "search/SearchEngine.h"

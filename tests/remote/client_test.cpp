@@ -15,7 +15,7 @@
 #include "remote/LocalQuery.h"
 #include "remote/RemoteSink.h"
 #include "remote/RemoteTestSupport.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
 #include "signature/Similarity.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 #include "loopback_server.h"
 #include "remote/GracefulClose.h"
 

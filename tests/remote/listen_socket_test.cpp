@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 #include "loopback_server.h"
 #include "remote/ListenSocket.h"
 

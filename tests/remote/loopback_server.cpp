@@ -7,7 +7,7 @@
 #include <chrono>
 #include <utility>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 namespace {

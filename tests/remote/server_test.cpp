@@ -15,7 +15,7 @@
 #include "frame/StatusLine.h"
 #include "remote/Protocol.h"
 #include "remote/RemoteTestSupport.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
 #include "signature/Signature.h"
 #include "signature/Similarity.h"

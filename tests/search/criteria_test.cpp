@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "search/CriteriaAdjust.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
 #include "support/ScriptedMessageBox.h"
 

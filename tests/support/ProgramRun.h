@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 #include "platform/Process.h"
 
 namespace gq::test {

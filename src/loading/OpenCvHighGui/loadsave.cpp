@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/Text.h"
+#include "base/Text.h"
 #include "loading/OpenCvHighGui/decode_memory.h"
 #include "loading/OpenCvHighGui/picture_header.h"
 #include "loading/OpenCvHighGui/sunraster_rgb.h"

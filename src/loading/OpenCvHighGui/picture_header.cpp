@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "frame/Text.h"
+#include "base/Text.h"
 
 namespace gq {
 namespace {

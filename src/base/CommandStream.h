@@ -3,6 +3,8 @@
 // read and write. A stream is a small value record; it does not own its descriptor
 // (whoever opened it closes it). Any thread may use a stream, one thread at a time.
 // Writes never raise SIGPIPE: a vanished reader is an ordinary write failure.
+// It lives with the general helpers rather than with the remote protocol because the
+// database file and the result files use it, and they sit below remote/.
 #pragma once
 
 #include <cstddef>

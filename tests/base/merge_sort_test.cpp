@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "frame/MergeSort.h"
+#include "base/MergeSort.h"
 
 namespace gq {
 namespace {

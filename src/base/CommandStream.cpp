@@ -1,4 +1,4 @@
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <utility>
 
-#include "frame/HighResClock.h"
+#include "base/HighResClock.h"
 #include "platform/FullTransfer.h"
 
 namespace gq {

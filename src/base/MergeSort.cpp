@@ -1,4 +1,4 @@
-#include "frame/MergeSort.h"
+#include "base/MergeSort.h"
 
 #include <cstring>
 #include <new>

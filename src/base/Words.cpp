@@ -1,4 +1,4 @@
-#include "frame/Words.h"
+#include "base/Words.h"
 
 #include <unistd.h>
 

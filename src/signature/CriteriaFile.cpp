@@ -1,4 +1,4 @@
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 
 #include <climits>
 #include <cstdio>

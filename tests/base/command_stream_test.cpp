@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 namespace {

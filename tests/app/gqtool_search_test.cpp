@@ -7,7 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "db/DatabaseOps.h"
-#include "search/CriteriaFile.h"
+#include "signature/CriteriaFile.h"
 #include "search/SearchTestSupport.h"
 #include "support/ProgramRun.h"
 

@@ -1,4 +1,4 @@
-#include "frame/TextFile.h"
+#include "base/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "frame/HighResClock.h"
+#include "base/HighResClock.h"
 
 #include <chrono>
 

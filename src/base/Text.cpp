@@ -1,4 +1,4 @@
-#include "frame/Text.h"
+#include "base/Text.h"
 
 namespace gq {
 namespace {
