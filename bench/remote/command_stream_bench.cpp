@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 
 namespace gq {
 namespace {

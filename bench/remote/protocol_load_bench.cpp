@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "db/ImageRecordDB.h"
-#include "frame/CommandStream.h"
+#include "base/CommandStream.h"
 #include "frame/HeadlessHost.h"
 #include "frame/StatusLine.h"
 #include "remote/Protocol.h"
