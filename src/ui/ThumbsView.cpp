@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "db/ImageRecordDB.h"
 #include "frame/Settings.h"
@@ -59,54 +60,38 @@ const QBrush& CheckerBrush() {
   return brush;
 }
 
-bool MoveKeyOf(int key, MoveKey* move) {
-  switch (key) {
-    case Qt::Key_Left:
-      *move = MoveKey::kLeft;
+// Looks key up in a table of pairs; false when it is not there.
+template <typename Target, size_t N>
+bool LookUp(const std::pair<int, Target> (&table)[N], int key, Target* target) {
+  for (const auto& [from, to] : table) {
+    if (from == key) {
+      *target = to;
       return true;
-    case Qt::Key_Right:
-      *move = MoveKey::kRight;
-      return true;
-    case Qt::Key_Up:
-      *move = MoveKey::kUp;
-      return true;
-    case Qt::Key_Down:
-      *move = MoveKey::kDown;
-      return true;
-    case Qt::Key_Home:
-      *move = MoveKey::kHome;
-      return true;
-    case Qt::Key_End:
-      *move = MoveKey::kEnd;
-      return true;
-    case Qt::Key_PageUp:
-      *move = MoveKey::kPageUp;
-      return true;
-    case Qt::Key_PageDown:
-      *move = MoveKey::kPageDown;
-      return true;
-    default:
-      return false;
+    }
   }
+  return false;
+}
+
+bool MoveKeyOf(int key, MoveKey* move) {
+  static constexpr std::pair<int, MoveKey> kMoveKeys[] = {
+      {Qt::Key_Left, MoveKey::kLeft},     {Qt::Key_Right, MoveKey::kRight},
+      {Qt::Key_Up, MoveKey::kUp},         {Qt::Key_Down, MoveKey::kDown},
+      {Qt::Key_Home, MoveKey::kHome},     {Qt::Key_End, MoveKey::kEnd},
+      {Qt::Key_PageUp, MoveKey::kPageUp}, {Qt::Key_PageDown, MoveKey::kPageDown}};
+  return LookUp(kMoveKeys, key, move);
 }
 
 ScrollAction ScrollActionOf(int sliderAction) {
-  switch (sliderAction) {
-    case QAbstractSlider::SliderSingleStepAdd:
-      return ScrollAction::kLineDown;
-    case QAbstractSlider::SliderSingleStepSub:
-      return ScrollAction::kLineUp;
-    case QAbstractSlider::SliderPageStepAdd:
-      return ScrollAction::kPageDown;
-    case QAbstractSlider::SliderPageStepSub:
-      return ScrollAction::kPageUp;
-    case QAbstractSlider::SliderToMinimum:
-      return ScrollAction::kTop;
-    case QAbstractSlider::SliderToMaximum:
-      return ScrollAction::kBottom;
-    default:
-      return ScrollAction::kTrack;
-  }
+  static constexpr std::pair<int, ScrollAction> kActions[] = {
+      {QAbstractSlider::SliderSingleStepAdd, ScrollAction::kLineDown},
+      {QAbstractSlider::SliderSingleStepSub, ScrollAction::kLineUp},
+      {QAbstractSlider::SliderPageStepAdd, ScrollAction::kPageDown},
+      {QAbstractSlider::SliderPageStepSub, ScrollAction::kPageUp},
+      {QAbstractSlider::SliderToMinimum, ScrollAction::kTop},
+      {QAbstractSlider::SliderToMaximum, ScrollAction::kBottom}};
+  ScrollAction action = ScrollAction::kTrack;
+  LookUp(kActions, sliderAction, &action);
+  return action;
 }
 
 }  // namespace
