@@ -1,3 +1,6 @@
+// The indexed AVL tree's one implementation file, kept whole on purpose: the insert and
+// remove rebalancing, the rank arithmetic and the iterators' re-synchronisation share
+// the node helpers and read best side by side.
 #include "db/iavl.h"
 
 #include <cstdlib>
