@@ -1,6 +1,7 @@
 #include "search/SearchEngine.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "frame/Settings.h"
 #include "platform/MessageBox.h"
@@ -152,30 +153,19 @@ void SearchEngine::FillDuplicates() {
     }
     return;
   }
-  iavl_iterator it;
-  iavl_iter_init(&it, &m_Db.GroupList());
-  int64_t position = 0;
-  int32_t group = -1;
-  for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {
-    auto* record = static_cast<ImageRecord*>(item);
-    if (position > 0 && record->m_GroupNr != group) {
-      position = (position + m_Columns - 1) / m_Columns * m_Columns;
-    }
-    group = record->m_GroupNr;
-    if (position >= int64_t{m_First} + m_Count) break;
+  WalkGroupGrid(m_Columns, [&](ImageRecord* record, int64_t position) {
+    if (position >= int64_t{m_First} + m_Count) return false;
     if (position < m_First) {
-      m_GroupBeforeWindow = group;
+      m_GroupBeforeWindow = record->m_GroupNr;
     } else {
       store(static_cast<int32_t>(position - m_First), record);
     }
-    ++position;
-  }
+    return true;
+  });
 }
 
-int32_t SearchEngine::DuplicateRows(int32_t columns) const {
-  columns = std::max(columns, 1);
-  const int32_t members = static_cast<int32_t>(m_Db.GroupList().count);
-  if (g_settings.compactDuplicates) return members / columns + 1;
+int64_t SearchEngine::WalkGroupGrid(int32_t columns,
+                                    const std::function<bool(ImageRecord*, int64_t)>& visit) const {
   iavl_iterator it;
   iavl_iter_init(&it, &m_Db.GroupList());
   int64_t position = 0;
@@ -186,8 +176,17 @@ int32_t SearchEngine::DuplicateRows(int32_t columns) const {
       position = (position + columns - 1) / columns * columns;
     }
     group = record->m_GroupNr;
+    if (!visit(record, position)) break;
     ++position;
   }
+  return position;
+}
+
+int32_t SearchEngine::DuplicateRows(int32_t columns) const {
+  columns = std::max(columns, 1);
+  const int32_t members = static_cast<int32_t>(m_Db.GroupList().count);
+  if (g_settings.compactDuplicates) return members / columns + 1;
+  const int64_t position = WalkGroupGrid(columns, [](ImageRecord*, int64_t) { return true; });
   return static_cast<int32_t>(position / columns + 1);
 }
 

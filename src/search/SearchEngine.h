@@ -81,6 +81,11 @@ class SearchEngine {
                                         const WeightVector& weights);
 
  private:
+  // Walks the group list in the grid of the groups-on-their-own-rows layout: each record
+  // with its grid position, until visit returns false. Returns the position after the
+  // last record visited.
+  int64_t WalkGroupGrid(int32_t columns,
+                        const std::function<bool(ImageRecord*, int64_t)>& visit) const;
   void FillSimilar();
   void FillDuplicates();
   void ChooseSearchPicture(int32_t count);

@@ -289,28 +289,25 @@ bool ThumbsView::ScrollToPicture(int32_t p, bool forget) {
 bool ThumbsView::HistoryBack(bool doIt) {
   if (!m_History.CanBack()) return false;
   if (!doIt) return true;
-  const int32_t p = m_History.Back([this](int32_t n) { return m_Db.FindByLfdNr(n) != nullptr; });
-  if (p < 0) return false;
-  if (m_ViewMode == kListSearchSimilar) {
-    m_Engine.SetSearchPicture(p);
-    ScrollTo(0);
-    Refresh(true, false);
-  }
-  SetCurrentPicture(p);
-  return true;
+  return ShowHistoryEntry(
+      m_History.Back([this](int32_t n) { return m_Db.FindByLfdNr(n) != nullptr; }));
 }
 
 bool ThumbsView::HistoryForward(bool doIt) {
   if (!m_History.CanForward()) return false;
   if (!doIt) return true;
-  const int32_t p = m_History.Forward([this](int32_t n) { return m_Db.FindByLfdNr(n) != nullptr; });
-  if (p < 0) return false;
+  return ShowHistoryEntry(
+      m_History.Forward([this](int32_t n) { return m_Db.FindByLfdNr(n) != nullptr; }));
+}
+
+bool ThumbsView::ShowHistoryEntry(int32_t lfdNr) {
+  if (lfdNr < 0) return false;
   if (m_ViewMode == kListSearchSimilar) {
-    m_Engine.SetSearchPicture(p);
+    m_Engine.SetSearchPicture(lfdNr);
     ScrollTo(0);
     Refresh(true, false);
   }
-  SetCurrentPicture(p);
+  SetCurrentPicture(lfdNr);
   return true;
 }
 

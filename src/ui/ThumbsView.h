@@ -104,6 +104,9 @@ class ThumbsView : public QAbstractScrollArea {
   bool focusNextPrevChild(bool next) override;
 
  private:
+  // Makes a picture reached through the history current (in Search Similar also the
+  // search picture); false for -1, no picture.
+  bool ShowHistoryEntry(int32_t lfdNr);
   enum class Press { kIdle, kPressed, kDragging, kDropped };
 
   ScrollInputs Inputs() const;
