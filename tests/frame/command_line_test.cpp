@@ -14,7 +14,9 @@ class CommandLineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetCommandLineGlobals();
-    m_Result = ::testing::TempDir() + "/cl_result.txt";
+    // One file per test: CTest runs the tests of this suite side by side.
+    m_Result = ::testing::TempDir() + "/cl_result_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     std::remove(m_Result.c_str());
   }
   void TearDown() override { ResetCommandLineGlobals(); }
