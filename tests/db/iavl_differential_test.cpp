@@ -262,13 +262,20 @@ class DifferentialRun {
   void DoRemoveByKey() {
     Rec* rec = AnyRec();
     const int exact = int(Uniform(0, 1));
-    int32_t rank = -3;
-    iavl_node* node = nullptr;
-    void* found = iavl_find(&tree_, rec, exact, &rank, &node);
-    ExpectFound(rec, exact, found, rank, node);
+    const int32_t rank = CheckedFind(rec, exact);
     if (HasFatalFailure()) return;
-    void* removed = iavl_remove(&tree_, rec, exact);
-    if (rank < 0) {
+    ExpectRemoved(iavl_remove(&tree_, rec, exact), rank);
+  }
+
+  void DoRemoveAt() {
+    const int64_t rank = Uniform(-1, int64_t(ref_.size()));
+    ExpectRemoved(iavl_remove_at(&tree_, int32_t(rank)), rank);
+  }
+
+  // A removal at `rank` must hand back the reference's item there, and nothing for a rank
+  // outside the reference; the reference follows the tree.
+  void ExpectRemoved(void* removed, int64_t rank) {
+    if (rank < 0 || size_t(rank) >= ref_.size()) {
       ASSERT_EQ(removed, nullptr);
       return;
     }
@@ -277,16 +284,13 @@ class DifferentialRun {
     ++modifications_;
   }
 
-  void DoRemoveAt() {
-    const int64_t rank = Uniform(-1, int64_t(ref_.size()));
-    void* removed = iavl_remove_at(&tree_, int32_t(rank));
-    if (rank < 0 || size_t(rank) >= ref_.size()) {
-      ASSERT_EQ(removed, nullptr);
-      return;
-    }
-    ASSERT_EQ(removed, ref_[rank].item);
-    RefErase(rank);
-    ++modifications_;
+  // Finds `rec`, checks the answer against the reference and returns the rank the tree gave.
+  int32_t CheckedFind(Rec* rec, int exact) {
+    int32_t rank = -3;
+    iavl_node* node = nullptr;
+    void* found = iavl_find(&tree_, rec, exact, &rank, &node);
+    ExpectFound(rec, exact, found, rank, node);
+    return rank;
   }
 
   void ExpectFound(Rec* rec, int exact, void* found, int32_t rank, iavl_node* node) {
@@ -309,10 +313,7 @@ class DifferentialRun {
   void DoLookups() {
     Rec* rec = AnyRec();
     const int exact = int(Uniform(0, 1));
-    int32_t rank = -3;
-    iavl_node* node = nullptr;
-    void* found = iavl_find(&tree_, rec, exact, &rank, &node);
-    ExpectFound(rec, exact, found, rank, node);
+    const int32_t rank = CheckedFind(rec, exact);
     ASSERT_EQ(iavl_rank_of(&tree_, rec, exact), rank);
     const int64_t at = Uniform(-1, int64_t(ref_.size()));
     ASSERT_EQ(iavl_select(&tree_, int32_t(at)),
