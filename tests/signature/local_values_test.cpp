@@ -176,6 +176,27 @@ PackedImage ShrunkBlocks(int w, int h, std::mt19937* random) {
   return thumb;
 }
 
+enum class Kind { kField, kBlocks, kNoise, kFaint, kUniform, kShrunkBlocks };
+
+// A test picture of the given kind; a shrunk one may come out smaller than w x h.
+PackedImage PictureOf(Kind kind, int w, int h, std::mt19937* random) {
+  switch (kind) {
+    case Kind::kField:
+      return Field(w, h, random);
+    case Kind::kBlocks:
+      return testing::Blocks(w, h, random);
+    case Kind::kNoise:
+      return testing::Noise(w, h, random);
+    case Kind::kFaint:
+      return Faint(w, h, random);
+    case Kind::kUniform:
+      return testing::Uniform(w, h, 20, 200, 90);
+    case Kind::kShrunkBlocks:
+      return ShrunkBlocks(w, h, random);
+  }
+  return {};
+}
+
 // Compares the local values of one picture with the plain region finder.
 // The plain values go to `plain` when given (30 values).
 ::testing::AssertionResult MatchesPlain(const PackedImage& thumb, int16_t* plain = nullptr) {
@@ -200,27 +221,12 @@ TEST(LocalValues, MatchThePlainRegionFinder) {
   std::uniform_int_distribution<int> side(1, 96);
   int coloursFound = 0;
   for (int round = 0; round < 160; ++round) {
-    int w = side(random), h = side(random);
-    PackedImage thumb;
-    switch (round % 4) {
-      case 0:
-        thumb = Field(w, h, &random);
-        break;
-      case 1:
-        thumb = testing::Blocks(w, h, &random);
-        break;
-      case 2:
-        thumb = testing::Noise(w, h, &random);
-        break;
-      default:
-        thumb = ShrunkBlocks(w, h, &random);
-        w = thumb.width;
-        h = thumb.height;
-        break;
-    }
+    constexpr Kind kKinds[] = {Kind::kField, Kind::kBlocks, Kind::kNoise, Kind::kShrunkBlocks};
+    const int w = side(random), h = side(random);
+    const PackedImage thumb = PictureOf(kKinds[round % 4], w, h, &random);
     int16_t plain[30];
     ASSERT_TRUE(MatchesPlain(thumb, plain))
-        << w << "x" << h << " picture, seed " << seed << " round " << round;
+        << thumb.width << "x" << thumb.height << " picture, seed " << seed << " round " << round;
     for (int colour = 0; colour < kLocalColours; ++colour)
       coloursFound += plain[5 * colour + 3] > 0;
   }
@@ -237,24 +243,7 @@ TEST(LocalValues, MatchThePlainRegionFinderOnLinesAndFullThumbnails) {
     const int length = side(random);
     int w = round % 3 == 0 ? 1 : length, h = round % 3 == 1 ? 1 : length;
     if (round % 3 == 2) w = h = 96;
-    PackedImage thumb;
-    switch (round % 5) {
-      case 0:
-        thumb = Field(w, h, &random);
-        break;
-      case 1:
-        thumb = testing::Blocks(w, h, &random);
-        break;
-      case 2:
-        thumb = testing::Noise(w, h, &random);
-        break;
-      case 3:
-        thumb = Faint(w, h, &random);
-        break;
-      default:
-        thumb = testing::Uniform(w, h, 20, 200, 90);
-        break;
-    }
+    const PackedImage thumb = PictureOf(Kind(round % 5), w, h, &random);
     EXPECT_TRUE(MatchesPlain(thumb)) << w << "x" << h << ", seed " << seed << " round " << round;
   }
 }
