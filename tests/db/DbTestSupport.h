@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "db/DatabaseOps.h"
 #include "db/ImageRecordDB.h"
 #include "platform/Process.h"
 
@@ -58,6 +59,14 @@ inline std::map<std::string, RecordPicture> PictureOf(ImageRecordDB& db) {
     entry.fileTime = record->m_FileTime;
   }
   return picture;
+}
+
+// The picture of what the database file at `path` holds; a failed load is a test failure
+// and gives an empty picture.
+inline std::map<std::string, RecordPicture> PictureOfFile(const std::string& path) {
+  ImageRecordDB db;
+  EXPECT_TRUE(LoadDatabase(db, path, 0, 1)) << path;
+  return PictureOf(db);
 }
 
 // A new empty folder for this test.

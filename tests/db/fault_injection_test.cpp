@@ -65,9 +65,7 @@ class FaultInjectionTest : public ::testing::Test {
   // Reopens (recovering when asked) and returns what the file holds.
   std::map<std::string, test::RecordPicture> Reopen() {
     m_Boxes.Answer(IDOK);
-    ImageRecordDB db;
-    EXPECT_TRUE(LoadDatabase(db, m_Path, 0, 1));
-    return PictureOf(db);
+    return test::PictureOfFile(m_Path);
   }
 
   test::ScriptedMessageBox m_Boxes;
@@ -125,9 +123,7 @@ TEST_F(FaultInjectionTest, ReadErrorsDuringALoadFailCleanly) {
     }
     db.ClearAll();
   }
-  ImageRecordDB db;
-  ASSERT_TRUE(LoadDatabase(db, m_Path, 0, 1));
-  EXPECT_EQ(PictureOf(db), m_Saved);
+  EXPECT_EQ(test::PictureOfFile(m_Path), m_Saved);
 }
 
 }  // namespace
