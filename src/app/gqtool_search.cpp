@@ -12,14 +12,14 @@
 #include "app/TerminalLine.h"
 #include "app/ToolOptions.h"
 #include "app/gqtool.h"
-#include "db/DatabaseOps.h"
 #include "base/Words.h"
+#include "db/DatabaseOps.h"
 #include "loading/LoadPicture.h"
 #include "search/CriteriaAdjust.h"
-#include "signature/CriteriaFile.h"
 #include "search/DuplicateSearch.h"
 #include "search/SearchEngine.h"
 #include "search/StepRunner.h"
+#include "signature/CriteriaFile.h"
 #include "signature/Similarity.h"
 #include "signature/Thumbnail.h"
 
@@ -96,6 +96,14 @@ bool ReadCriteriaOption(const std::string& path, const char* command, std::ostre
   return true;
 }
 
+// Takes the criteria file when one is named, then loads the database (an engine already
+// watches `db`, so the load builds its index). Reports a failure on err.
+bool PrepareSearch(ImageRecordDB& db, const std::string& criteriaFile, const std::string& dbPath,
+                   const char* command, std::ostream& err) {
+  if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, command, err)) return false;
+  return OpenDatabase(db, dbPath, command, err);
+}
+
 std::string JsonString(const std::string& text) {
   std::string json = "\"";
   for (unsigned char c : text) {
@@ -155,10 +163,9 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
            "[--criteria FILE] [--scores]\n";
     return 2;
   }
-  if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, "similar", err)) return 1;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!OpenDatabase(db, positional[0], "similar", err)) return 1;
+  if (!PrepareSearch(db, criteriaFile, positional[0], "similar", err)) return 1;
   ImageRecord* record = FindPicture(db, positional[1]);
   ImageRecord* outside = nullptr;
   if (record == nullptr) {
@@ -195,10 +202,9 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
            "[--criteria FILE] [--identity] [--json]\n";
     return 2;
   }
-  if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, "duplicates", err)) return 1;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!OpenDatabase(db, positional[0], "duplicates", err)) return 1;
+  if (!PrepareSearch(db, criteriaFile, positional[0], "duplicates", err)) return 1;
 
   InterruptGuard interrupt;
   TerminalLine line;
@@ -268,10 +274,9 @@ int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream&
            "1024, height in rows ... rows * 1024)\n";
     return 2;
   }
-  if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, "mosaic", err)) return 1;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!OpenDatabase(db, positional[0], "mosaic", err)) return 1;
+  if (!PrepareSearch(db, criteriaFile, positional[0], "mosaic", err)) return 1;
   IplImage* image = LoadPicture(positional[1].c_str(), 1);
   if (image == nullptr) {
     err << "gqtool mosaic: " << positional[1] << ": Can't read selected picture.\n";
@@ -331,10 +336,9 @@ int RunAdjustCommand(const ToolArguments& args, std::ostream& out, std::ostream&
            "[--criteria FILE] --out FILE\n";
     return 2;
   }
-  if (!criteriaFile.empty() && !ReadCriteriaOption(criteriaFile, "adjust", err)) return 1;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!OpenDatabase(db, positional[0], "adjust", err)) return 1;
+  if (!PrepareSearch(db, criteriaFile, positional[0], "adjust", err)) return 1;
   for (size_t i = 1; i < positional.size(); ++i) {
     ImageRecord* record = FindPicture(db, positional[i]);
     if (record == nullptr) {
