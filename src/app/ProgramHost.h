@@ -39,6 +39,7 @@ class ProgramHost {
 
   ImageRecordDB& Db() { return m_Db; }
   StatusBar& Status() { return m_Status; }
+  SearchEngine& Engine() { return *m_Engine; }
   Loader& Loading() { return *m_Loader; }
 
  private:

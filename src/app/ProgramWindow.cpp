@@ -1,8 +1,10 @@
 #include "app/ProgramWindow.h"
 
+#include <QVBoxLayout>
 #include <cstdio>
 
 #include "frame/CommandLine.h"
+#include "ui/ThumbsView.h"
 
 namespace gq {
 namespace {
@@ -26,7 +28,19 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
   });
-  db.Host().changeListener = [shown, &db] { shown->SetPictureCount(db.Count()); };
+  auto* view = new ThumbsView(db, program.Engine(), window->ClientArea());
+  auto* layout = new QVBoxLayout(window->ClientArea());
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view);
+  view->hooks.statusText = [&program](const std::string& text, int holdMs) {
+    program.Status().Show(text, holdMs);
+  };
+  view->hooks.command = [shown](int command) { shown->RunCommand(command); };
+  window->listModeChanged = [view](int mode) { view->SetListMode(mode, false); };
+  db.Host().changeListener = [shown, view, &db] {
+    shown->SetPictureCount(db.Count());
+    view->Refresh(true, false);
+  };
   db.Host().stateChanged = [shown, &db] { RefreshTitleOf(*shown, db); };
   if (minimize) {
     window->setAttribute(Qt::WA_ShowWithoutActivating);

@@ -283,6 +283,7 @@ void MainWindow::SetListMode(int mode) {
     m_Tabs->setCurrentIndex(i);
     m_Actions[kTabs[i].command]->setChecked(true);
   }
+  if (listModeChanged) listModeChanged(mode);
 }
 
 void MainWindow::RunCommand(int id) {

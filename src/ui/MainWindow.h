@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -48,6 +49,9 @@ class MainWindow : public QMainWindow {
 
   ProgressPane* Pane() const { return m_Pane; }
   QWidget* ClientArea() const { return m_ClientArea; }
+
+  // Told when the list mode changes by a tab or a list command (the view follows it).
+  std::function<void(int mode)> listModeChanged;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
