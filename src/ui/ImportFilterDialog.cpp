@@ -62,7 +62,7 @@ ImportFilterDialog::ImportFilterDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(ExampleField("gif raw img tif tiff tim xbm xpm", this));
   layout->addWidget(m_Types);
   layout->addSpacing(8);
-  label("A copy&&paste example for using IrfanView when installed on a German Windows:");
+  label("A copy&paste example for using IrfanView when installed on a German Windows:");
   layout->addWidget(
       ExampleField("C:\\Programme\\IrfanView\\i_view32.exe \"%1\" /silent /convert=\"%2\"", this));
   label("To use XnViews NConvert utility on an English Windows, it would be something like:");
