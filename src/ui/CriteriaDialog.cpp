@@ -34,7 +34,7 @@ CriteriaDialog::CriteriaDialog(QWidget* parent) : QDialog(parent) {
   auto* columns = new QHBoxLayout;
   auto* left = new QVBoxLayout;
   left->addWidget(
-      MakeGroup("Global", {kTexture, kGlobalColour, kGlobalSaturation, kGlobalBrightness}, 2));
+      MakeGroup("Global", {kGlobalColour, kGlobalSaturation, kGlobalBrightness, kTexture}, 2));
   left->addWidget(
       MakeGroup("Coarse", {kCoarseColour, kCoarseSaturation, kCoarseBrightness, kCoarseCentre}, 0));
   left->addWidget(MakeGroup("Other", {kFormat, kSize, kFilePath}, kNoPresetRow));

@@ -237,7 +237,9 @@ TEST_F(MosaicDialogTest, BadParametersAreReportedBeforeTheRun) {
     test::ScriptedMessageBox boxes;
     Field(c.control)->setText(c.text);
     EXPECT_EQ(dialog->Create(), RunOutcome::kSetupFailed) << c.what;
-    if (c.writtenBack) EXPECT_EQ(Field(c.control)->text(), c.writtenBack) << c.what;
+    if (c.writtenBack) {
+      EXPECT_EQ(Field(c.control)->text(), c.writtenBack) << c.what;
+    }
     ASSERT_EQ(boxes.Texts().size(), 1u) << c.what;
     EXPECT_EQ(boxes.Texts()[0].rfind(c.box, 0), 0u) << c.what << ": " << boxes.Texts()[0];
     EXPECT_FALSE(fs::exists(out)) << c.what;
