@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/Text.h"
 #include "db/BusyScope.h"
 #include "db/ByteStream.h"
 #include "db/FileLayer.h"
 #include "db/RecordCodec.h"
-#include "base/Text.h"
 #include "platform/Beep.h"
 #include "platform/MessageBox.h"
 
@@ -248,6 +248,28 @@ bool SaveDatabase(ImageRecordDB& db, const std::string& requested, bool choose) 
   return false;
 }
 
+namespace {
+
+// The save of the close prompt: repeats until a save succeeds. After a failure the
+// save dialog is offered; cancelling it asks "Save Database?" again, and No ends the
+// loop unsaved. Cancelling the first dialog (no file name yet) ends it at once. Returns
+// whether the collection was saved.
+bool SaveUntilDone(ImageRecordDB& db) {
+  bool choose = db.File().Name().empty();
+  bool failed = false;
+  for (;;) {
+    bool done = SaveDatabase(db, std::string(), choose);
+    if (done && db.IsClean()) return true;
+    if (done && (!failed || Ask("Save Database?", MB_YESNO | MB_ICONQUESTION) != IDYES)) {
+      return false;
+    }
+    failed = failed || !done;
+    choose = true;
+  }
+}
+
+}  // namespace
+
 void CloseDatabase(ImageRecordDB& db, bool report) {
   StopLoading(db);
   DatabaseFile& file = db.File();
@@ -257,15 +279,7 @@ void CloseDatabase(ImageRecordDB& db, bool report) {
     saved = SaveDatabase(db, std::string(), false);
   } else if (db.Count() > 0 && !(db.IsClean() && !file.Name().empty()) &&
              Ask("Save Database?", MB_YESNO | MB_ICONQUESTION) == IDYES) {
-    // Repeats until a save succeeds; after a failure the file dialog is offered, and
-    // cancelling it ends the loop.
-    bool choose = file.Name().empty();
-    for (;;) {
-      bool done = SaveDatabase(db, std::string(), choose);
-      saved = done && db.IsClean();
-      if (done) break;
-      choose = true;
-    }
+    saved = SaveUntilDone(db);
   }
   db.ClearAll();
   if (report) {

@@ -2,10 +2,10 @@
 
 #include <fstream>
 
+#include "base/TextFile.h"
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
 #include "db/FileLayer.h"
-#include "base/TextFile.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {
@@ -167,6 +167,25 @@ TEST_F(DatabaseOpsTest, ClosingAnUnsavedCollectionAsksToSave) {
   m_Boxes.Answer(IDNO);
   CloseDatabase(m_Db, true);
   EXPECT_EQ(m_Statuses.back(), "Cleared Database");
+}
+
+TEST_F(DatabaseOpsTest, AFailedSaveOnClosingOffersSaveAsAndCancellingAsksAgain) {
+  Add("/r/1.jpg");
+  const std::string unwritable = m_Folder + "/missing/x.gqdb";
+  m_Db.File().SetName(unwritable);
+  int dialogs = 0;
+  m_Db.Host().chooseDatabaseFile = [&] {
+    ++dialogs;
+    return std::string();
+  };
+  for (int answer : {IDYES, IDOK, IDNO}) m_Boxes.Answer(answer);
+  CloseDatabase(m_Db, true);
+  EXPECT_EQ(m_Boxes.Texts(),
+            (std::vector<std::string>{"Save Database?", "Can not save DB to " + unwritable,
+                                      "Save Database?"}));
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(m_Statuses.back(), "Cleared Database");
+  EXPECT_EQ(m_Db.Count(), 0);
 }
 
 TEST_F(DatabaseOpsTest, SaveFailureReportsAndKeepsTheCollectionChanged) {
