@@ -6,8 +6,10 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -287,6 +289,7 @@ void MainWindow::SetListMode(int mode) {
 }
 
 void MainWindow::RunCommand(int id) {
+  if (commandHandler && commandHandler(id)) return;
   switch (id) {
     case kCmdExit:
       m_Host.Post(kMsgClose);
@@ -373,6 +376,18 @@ void MainWindow::RefreshResources() {
   m_Memory->setText(QString("%1 MB memory").arg(FreeMemoryMiB()));
   int64_t disk = FreeDiskMiB(FolderOf(m_DatabasePath));
   m_Disk->setText(disk < 0 ? QString() : QString("%1 MB disk").arg(disk));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (dropHandler && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (!dropHandler) return;
+  event->acceptProposedAction();
+  raise();
+  activateWindow();
+  dropHandler(*event->mimeData());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

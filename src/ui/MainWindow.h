@@ -18,6 +18,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QTabBar;
 class QToolBar;
 
@@ -52,9 +53,15 @@ class MainWindow : public QMainWindow {
 
   // Told when the list mode changes by a tab or a list command (the view follows it).
   std::function<void(int mode)> listModeChanged;
+  // Offered every command first; true when it took the command.
+  std::function<bool(int id)> commandHandler;
+  // Given what was dropped on the window (after the window came to the front).
+  std::function<void(const QMimeData& data)> dropHandler;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();
