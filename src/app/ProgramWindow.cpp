@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
+#include "app/WindowCommands.h"
 #include "frame/CommandLine.h"
 #include "ui/ThumbsView.h"
 
@@ -42,6 +43,8 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
     view->Refresh(true, false);
   };
   db.Host().stateChanged = [shown, &db] { RefreshTitleOf(*shown, db); };
+  InstallWindowCommands(db, program.Engine(), program.Loading(), program.Status(), *shown, *view,
+                        host);
   if (minimize) {
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->showMinimized();
