@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "base/Text.h"
 #include "base/Words.h"
 #include "db/DatabaseOps.h"
 #include "frame/MessageHost.h"

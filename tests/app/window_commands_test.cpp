@@ -22,10 +22,8 @@
 namespace gq {
 namespace {
 
-constexpr int kCmdOpen = 32783;
 constexpr int kCmdUpdateAll = 33861;
 constexpr int kCmdCloseDb = 33821;
-constexpr int kCmdPaste = 33830;
 
 QMimeData* UriList(const std::vector<std::string>& paths) {
   auto* data = new QMimeData;
