@@ -406,9 +406,9 @@ void WindowCommands::CommandStateChanged() {
   if (commandStateChanged) commandStateChanged();
 }
 
-void InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, Loader& loader,
-                           StatusBar& status, MainWindow& window, ThumbsView& view,
-                           MessageHost& host) {
+WindowCommands& InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, Loader& loader,
+                                      StatusBar& status, MainWindow& window, ThumbsView& view,
+                                      MessageHost& host) {
   auto dialogs = std::make_shared<FileDialogs>(&window);
   auto commands = std::make_shared<WindowCommands>(
       CommandTargets{db, engine, loader, status, window, view, *dialogs});
@@ -420,6 +420,7 @@ void InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, Loader& load
     PostQuitMessage(0);
     return intptr_t{0};
   });
+  return *commands;
 }
 
 }  // namespace gq

@@ -105,9 +105,10 @@ class WindowCommands {
 // Puts the command layer (with the real file dialogs) between the window and the
 // database: the window offers it every command and every drop, and the close command
 // (the close box, Exit) closes the database through it, offering to save while the
-// window is still there, before the message loop ends. The window owns the layer.
-void InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, Loader& loader,
-                           StatusBar& status, MainWindow& window, ThumbsView& view,
-                           MessageHost& host);
+// window is still there, before the message loop ends. The window owns the layer; the
+// returned one lives as long as the window, for the program to set its hooks.
+WindowCommands& InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, Loader& loader,
+                                      StatusBar& status, MainWindow& window, ThumbsView& view,
+                                      MessageHost& host);
 
 }  // namespace gq
