@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   libgtest-dev libgmock-dev libbenchmark-dev imagemagick
-  qt6-base-dev libqt6svg6 xvfb xauth fonts-dejavu-core)
+  qt6-base-dev libqt6svg6 xvfb xauth fonts-dejavu-core dbus)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
