@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -74,6 +75,14 @@ TEST_F(ToolsMenuTest, ListsTheToolsSortedThenEditTools) {
   FillToolsMenu(&menu, picture, tools);
   EXPECT_EQ(Items(), (std::vector<std::string>{"32812 &Arg && painter", "32813 &rec tool",
                                                "32814 &Zz gone", "-", "32811 &Edit Tools..."}));
+
+  // A screenshot of the submenu for review, under the build folder.
+  const char* binary = std::getenv("GQ_TEST_BINARY_DIR");
+  const QString shots = QString(binary ? binary : ".") + "/screenshots";
+  QDir().mkpath(shots);
+  menu.popup(QPoint(0, 0));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+  EXPECT_TRUE(menu.grab().save(shots + "/open-with-menu.png"));
 }
 
 TEST_F(ToolsMenuTest, ToolsGetThePathAsOneLiteralArgument) {
