@@ -51,6 +51,6 @@ void ShowLimitMessage(bool limitOn);
 
 // Whether the paths fit into one file list; shows the limit box when they do not.
 // The thumbnail view asks this before it deletes a selection.
-bool FileListAllowed(const std::vector<std::string>& paths, bool limitOn);
+bool FileListAllowed(const std::vector<std::string>& paths, bool limitOn = true);
 
 }  // namespace gq
