@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "shell/tools/DesktopEntry.h"
-#include "shell/tools/ToolsList.h"
 
 namespace gq {
 namespace {
@@ -41,11 +40,6 @@ TEST(DesktopEntryTest, ExecArgumentsKeepThePathOneWord) {
   for (const auto& c : cases) {
     EXPECT_EQ(ExecArguments(c.exec, path), c.expected) << c.exec;
   }
-}
-
-TEST(DesktopEntryTest, MnemonicMarksTheFirstCharacter) {
-  EXPECT_EQ(MnemonicLabel("Edit with painter"), "&Edit with painter");
-  EXPECT_EQ(MnemonicLabel("Salt & pepper"), "&Salt && pepper");
 }
 
 }  // namespace
