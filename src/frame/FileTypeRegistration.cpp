@@ -48,7 +48,8 @@ std::string DesktopEntryText(const std::string& programPath) {
   return "[Desktop Entry]\nType=Application\nName=GlimmerQuorum\n"
          "Comment=GlimmerQuorum Database\nExec=" +
          QuoteExecArgument(programPath) +
-         " %f\nMimeType=application/x-glimmerquorum-db;\nTerminal=false\n";
+         " %f\nIcon=glimmerquorum\nCategories=Graphics;Viewer;\n"
+         "MimeType=application/x-glimmerquorum-db;\nTerminal=false\n";
 }
 
 bool RegisterDatabaseFileType(const std::string& programPath) {
@@ -59,6 +60,9 @@ bool RegisterDatabaseFileType(const std::string& programPath) {
        ReplaceFileContent(data + "/applications/GlimmerQuorum.desktop",
                           DesktopEntryText(programPath)) &&
        ok;
+  const std::string icons = data + "/icons/hicolor/scalable/apps";
+  ok = MakeFolders(icons, 0755) &&
+       ReplaceFileContent(icons + "/glimmerquorum.svg", kProgramIconSvg) && ok;
   return ok;
 }
 

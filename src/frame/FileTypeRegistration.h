@@ -1,6 +1,7 @@
 // Registers the database file type with the desktop at each start: a MIME type
-// "application/x-glimmerquorum-db" for "*.gqdb" and a "GlimmerQuorum.desktop" entry
-// that opens such files with this program, under $XDG_DATA_HOME (~/.local/share).
+// "application/x-glimmerquorum-db" for "*.gqdb", a "GlimmerQuorum.desktop" entry that
+// opens such files with this program and the program's icon in the user's icon theme
+// folder, under $XDG_DATA_HOME (~/.local/share).
 // Failures are ignored. Main thread, at start-up.
 #pragma once
 
@@ -8,10 +9,14 @@
 
 namespace gq {
 
+// The program's icon, an SVG text.
+extern const char* const kProgramIconSvg;
+
 // The full path of the running program.
 std::string ProgramPath();
 
-// Writes (overwriting) the MIME package and the desktop entry; false if any failed.
+// Writes (overwriting) the MIME package, the desktop entry and the icon; false if any
+// failed.
 bool RegisterDatabaseFileType(const std::string& programPath);
 
 // The desktop entry's text for the given program path.

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "frame/CommandLine.h"
 #include "base/TextFile.h"
+#include "frame/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/RegStore.h"
 #include "support/ProgramRun.h"
@@ -121,6 +121,11 @@ TEST_F(EntryTest, SigtermEndsTheHeadlessProgramThroughTheQuitPathAndSavesSetting
   std::string desktop;
   EXPECT_TRUE(ReadWholeTextFile(m_Dir + "/data/applications/GlimmerQuorum.desktop", -1, &desktop));
   EXPECT_NE(desktop.find("MimeType=application/x-glimmerquorum-db;"), std::string::npos);
+  EXPECT_NE(desktop.find("\nIcon=glimmerquorum\nCategories=Graphics;Viewer;\n"), std::string::npos);
+  std::string icon;
+  EXPECT_TRUE(
+      ReadWholeTextFile(m_Dir + "/data/icons/hicolor/scalable/apps/glimmerquorum.svg", -1, &icon));
+  EXPECT_NE(icon.find("<svg"), std::string::npos);
 }
 
 }  // namespace
