@@ -1,8 +1,13 @@
 #include "ui/QtHost.h"
 
+#include <errno.h>
+#include <netdb.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QAbstractEventDispatcher>
@@ -10,7 +15,10 @@
 #include <QSocketNotifier>
 #include <QThread>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "ui/QtMessageBox.h"
 
@@ -38,9 +46,80 @@ struct Waker {
   }
 };
 
+// Nested loops run by hand on the main thread (HandPumped scopes).
+int g_handPumped = 0;
+
+constexpr int kDisplayConnectMs = 2000;
+
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value && *value;
+}
+
+// Whether a stream socket connects to address within kDisplayConnectMs.
+bool Connects(int family, const sockaddr* address, socklen_t length) {
+  int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool connected = connect(fd, address, length) == 0;
+  if (!connected && errno == EINPROGRESS) {
+    pollfd wait = {fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t size = sizeof error;
+    connected = poll(&wait, 1, kDisplayConnectMs) == 1 &&
+                getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+  }
+  close(fd);
+  return connected;
+}
+
+// Whether the Unix socket at path (in the abstract namespace with abstract) connects.
+bool ConnectsLocal(const std::string& path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t offset = abstract ? 1 : 0;
+  if (path.size() + offset >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path + offset, path.data(), path.size());
+  socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() +
+                                            (abstract ? 0 : 1));
+  return Connects(AF_UNIX, reinterpret_cast<sockaddr*>(&address), length);
+}
+
+bool ConnectsTcp(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  bool connected = false;
+  for (addrinfo* a = found; a && !connected; a = a->ai_next) {
+    connected = Connects(a->ai_family, a->ai_addr, a->ai_addrlen);
+  }
+  freeaddrinfo(found);
+  return connected;
+}
+
+bool WaylandReachable() {
+  if (!IsSet("WAYLAND_DISPLAY")) return false;
+  std::string display = std::getenv("WAYLAND_DISPLAY");
+  if (display[0] != '/') {
+    if (!IsSet("XDG_RUNTIME_DIR")) return false;
+    display = std::string(std::getenv("XDG_RUNTIME_DIR")) + "/" + display;
+  }
+  return ConnectsLocal(display, false);
+}
+
+// DISPLAY is [host]:number[.screen]; no host (or "unix") is the local socket.
+bool XReachable() {
+  if (!IsSet("DISPLAY")) return false;
+  const std::string display = std::getenv("DISPLAY");
+  const size_t colon = display.rfind(':');
+  if (colon == std::string::npos) return false;
+  const std::string host = display.substr(0, colon);
+  const int number = std::atoi(display.c_str() + colon + 1);
+  if (host.empty() || host == "unix") {
+    const std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(number);
+    return ConnectsLocal(socketPath, false) || ConnectsLocal(socketPath, true);
+  }
+  return ConnectsTcp(host, 6000 + number);
 }
 
 }  // namespace
@@ -64,7 +143,9 @@ struct QtHost::Loop {
 
   ~Loop() { SetArrivalCallback(nullptr); }
 
-  bool Nested() const { return depth > 0 || QThread::currentThread()->loopLevel() > 1; }
+  bool Nested() const {
+    return depth > 0 || g_handPumped > 0 || QThread::currentThread()->loopLevel() > 1;
+  }
 
   void Pump() {
     waker->Drain();
@@ -148,8 +229,16 @@ int QtHost::Run() {
   return code;
 }
 
+QtHost::HandPumped::HandPumped() { ++g_handPumped; }
+
+QtHost::HandPumped::~HandPumped() { --g_handPumped; }
+
 bool QtHost::DisplayAvailable() {
-  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
+  const std::string platform = IsSet("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+  if (!platform.empty() && platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0) {
+    return true;
+  }
+  return WaylandReachable() || XReachable();
 }
 
 }  // namespace gq

@@ -32,8 +32,19 @@ class QtHost final : public MessageHost {
   }
   int Run() override;
 
-  // Whether a display can be had: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.
+  // Whether a display can be had: QT_QPA_PLATFORM names a platform that needs none,
+  // or the Wayland or X display the environment names accepts a connection.
   static bool DisplayAvailable();
+
+  // Marks, for its lifetime, a nested event loop run by hand (a progress callback
+  // handling events): posted messages wait for the outer loop meanwhile.
+  class HandPumped {
+   public:
+    HandPumped();
+    ~HandPumped();
+    HandPumped(const HandPumped&) = delete;
+    HandPumped& operator=(const HandPumped&) = delete;
+  };
 
  private:
   struct Loop;

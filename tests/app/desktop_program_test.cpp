@@ -1,5 +1,6 @@
 // Runs the real program with a display (a virtual X server): it loads a folder, answers
-// a query handed over by a later start, and saves and ends on SIGTERM.
+// a query handed over by a later start, and saves and ends on SIGTERM. Without a
+// reachable display it runs headless.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,9 +11,9 @@
 #include <chrono>
 #include <thread>
 
+#include "base/TextFile.h"
 #include "db/DatabaseOps.h"
 #include "db/DbTestSupport.h"
-#include "base/TextFile.h"
 #include "loading/LoaderTestSupport.h"
 #include "support/ProgramRun.h"
 
@@ -70,6 +71,22 @@ TEST(DesktopProgram, LoadsAnswersAHandedOverQueryAndSavesOnSigterm) {
   ImageRecordDB db;
   ASSERT_TRUE(LoadDatabase(db, dir + "/c.gqdb", 0, 1));
   EXPECT_EQ(db.Count(), 4);
+}
+
+TEST(DesktopProgram, AnUnreachableDisplayRunsTheHeadlessProgram) {
+  const std::string display = ":9876";  // no server listens there
+  ASSERT_NE(access("/tmp/.X11-unix/X9876", F_OK), 0);
+  std::string dir = test::FolderForThisTest("nodisplay_");
+  mkdir((dir + "/pics").c_str(), 0755);
+  test::WritePicture(dir + "/pics/0.png", 40, 30, 0);
+  pid_t program = test::StartProgram(
+      "/usr/bin/env", {"DISPLAY=" + display, GQ_PROGRAM_PATH, dir + "/pics"}, dir, "program.txt");
+  ASSERT_TRUE(WaitForFileText(dir + "/program.txt", "Finished loading pictures."));
+  kill(program, SIGTERM);
+  int status = 0;
+  waitpid(program, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
