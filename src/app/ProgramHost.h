@@ -41,6 +41,7 @@ class ProgramHost {
   StatusBar& Status() { return m_Status; }
   SearchEngine& Engine() { return *m_Engine; }
   Loader& Loading() { return *m_Loader; }
+  LoadingHost& LoadingSide() { return m_LoadingHost; }
 
  private:
   void OpenDatabaseOption(const std::string& option);

@@ -6,6 +6,7 @@
 #include "app/WindowCommands.h"
 #include "frame/CommandLine.h"
 #include "ui/ThumbsView.h"
+#include "ui/WindowWiring.h"
 
 namespace gq {
 namespace {
@@ -37,7 +38,8 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
     program.Status().Show(text, holdMs);
   };
   view->hooks.command = [shown](int command) { shown->RunCommand(command); };
-  window->listModeChanged = [view](int mode) { view->SetListMode(mode, false); };
+  window->listModeChanged = [view](int mode, bool search) { view->SetListMode(mode, search); };
+  WireMainWindow(*window, *view, db, host, program.LoadingSide());
   db.Host().changeListener = [shown, view, &db] {
     shown->SetPictureCount(db.Count());
     view->Refresh(true, false);
@@ -51,6 +53,7 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
   } else {
     window->show();
   }
+  WarnAboutLimitedColours(shown);
   window->PruneRecent(0);
   RefreshTitleOf(*window, db);
   return window;

@@ -35,10 +35,15 @@ intptr_t LoadingHost::OnCheckKnownFile(uintptr_t path, intptr_t fileTime) {
 
 intptr_t LoadingHost::OnRecordLoaded(intptr_t record) {
   if (g_BusyCount > 0) return 0;  // the loader offers it again in 100 ms
+  auto* taken = reinterpret_cast<ImageRecord*>(record);
+  // A file found known before stays the last-loaded picture only when this is its reload.
+  const ImageRecord* known = m_Db.FindByLfdNr(m_Db.m_LastCheckedLfdNr);
+  const bool reload = known && known->m_Path == taken->m_Path;
   {
     BusyScope busy;
-    m_Db.AddRecord(reinterpret_cast<ImageRecord*>(record), true);
+    m_Db.AddRecord(taken, true);
   }
+  m_Db.m_LastCheckedLfdNr = reload ? taken->m_LfdNr : -1;
   ++m_Added;
   return 1;
 }

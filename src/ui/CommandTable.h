@@ -43,5 +43,16 @@ inline constexpr int kCmdAutosave = 33882;
 inline constexpr int kCmdPauseOnError = 33828;
 inline constexpr int kCmdLimitDragCopy = 33860;
 inline constexpr int kCmdFirstRecent = 33832;
+inline constexpr int kCmdFindDb = 33881;
+inline constexpr int kCmdPrevious = 33816;
+inline constexpr int kCmdNext = 33815;
+inline constexpr int kCmdScrollToSelection = 33817;
+inline constexpr int kCmdPictureInWindow = 33846;
+inline constexpr int kCmdPictureFullscreen = 33845;
+inline constexpr int kCmdZoomSmall = 33883;
+inline constexpr int kCmdScrollBarLeft = 33856;
+inline constexpr int kCmdCompactView = 33874;
+inline constexpr int kCmdFindDown = 33852;
+inline constexpr int kCmdUpdateDirsOfSelected = 33866;
 
 }  // namespace gq

@@ -4,12 +4,15 @@
 #include <sys/statvfs.h>
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
@@ -19,10 +22,12 @@
 #include <algorithm>
 #include <fstream>
 
+#include "db/BusyScope.h"
 #include "frame/MessageHost.h"
 #include "frame/Settings.h"
 #include "frame/StatusBar.h"
 #include "platform/Beep.h"
+#include "platform/MessageBox.h"
 #include "ui/CommandTable.h"
 #include "ui/ProgressPane.h"
 
@@ -34,6 +39,8 @@ namespace {
 constexpr int kHousekeepingMs = 5000;
 constexpr int kResourcePartWidth = 90;
 constexpr int kMinimumTabWidth = 150;
+constexpr int kFewestColourBits = 16;
+constexpr const char* kCaption = "GlimmerQuorum";
 constexpr const char* kHelpPage = "https://github.com/glimmerquorum/glimmerquorum#readme";
 
 // One tool-bar entry: a command with its image, or a separator (id 0).
@@ -161,11 +168,15 @@ MainWindow::MainWindow(const std::string& className, MessageTarget host, StatusB
   setCentralWidget(BuildCentre());
   BuildStatusBar();
   ApplyVisibility();
+  m_Keys = new WindowKeys(
+      this, [this](const QKeySequence& keys) { return TriggerShortcut(keys); },
+      [this](int id) { Action(id)->trigger(); });
   SetListMode(kListUnsorted);
   auto* housekeeping = new QTimer(this);
-  connect(housekeeping, &QTimer::timeout, this, [this] { RefreshResources(); });
+  connect(housekeeping, &QTimer::timeout, this, &MainWindow::HousekeepingTick);
   housekeeping->start(kHousekeepingMs);
   RefreshResources();
+  RefreshCommandState();
   resize(960, 640);
 }
 
@@ -190,6 +201,9 @@ void MainWindow::BuildMenus() {
         QString label = QString::fromUtf8(entry.label);
         QMenu* menu = open.empty() ? menuBar()->addMenu(label) : open.back()->addMenu(label);
         if (open.empty() && !m_FileMenu) m_FileMenu = menu;
+        if (label == "Search Similar") m_ModeMenus[kListSearchSimilar] = menu;
+        if (label == "Search Duplicates") m_ModeMenus[kListSearchDuplicates] = menu;
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshCommandState);
         open.push_back(menu);
         break;
       }
@@ -236,9 +250,9 @@ QWidget* MainWindow::BuildCentre() {
   m_Tabs->setExpanding(false);
   m_Tabs->setStyleSheet(QString("QTabBar::tab { min-width: %1px; }").arg(kMinimumTabWidth - 24));
   for (const TabEntry& tab : kTabs) m_Tabs->addTab(IconFor(tab.command), tab.label);
-  connect(m_Tabs, &QTabBar::tabBarClicked, this, [this](int index) {
-    if (index >= 0) SetListMode(kTabs[index].mode);
-  });
+  m_Tabs->installEventFilter(this);
+  connect(m_Tabs, &QTabBar::tabBarClicked, this, &MainWindow::TabClicked);
+  connect(m_Tabs, &QTabBar::tabBarDoubleClicked, this, &MainWindow::TabDoubleClicked);
   m_ClientArea = new QWidget(m_TabFrame);
   m_ClientArea->setObjectName("Clientarea");
   m_ClientArea->setAutoFillBackground(true);
@@ -272,20 +286,73 @@ void MainWindow::ApplyVisibility() {
   m_TabFrame->layout()->setContentsMargins(inset, 0, inset, inset);
   m_TabFrame->layout()->setSpacing(inset);
   m_TabFrame->layout()->activate();
-  m_Actions[kCmdToolBar]->setChecked(g_settings.showToolBar);
-  m_Actions[kCmdTabs]->setChecked(g_settings.showTabs);
-  m_Actions[kCmdStatusBar]->setChecked(g_settings.showStatusBar);
-  m_Actions[kCmdPauseOnError]->setChecked(!m_Status || m_Status->m_PauseOnError);
+  RefreshCommandState();
 }
 
-void MainWindow::SetListMode(int mode) {
+void MainWindow::SetListMode(int mode, bool search) {
   m_ListMode = mode;
-  for (int i = 0; i < 4; ++i) {
-    if (kTabs[i].mode != mode) continue;
-    m_Tabs->setCurrentIndex(i);
-    m_Actions[kTabs[i].command]->setChecked(true);
+  if (listModeChanged) listModeChanged(mode, search);
+  RefreshCommandState();
+}
+
+void MainWindow::RefreshCommandState() {
+  CommandState state;
+  state.listMode = m_ListMode;
+  state.toolBar = g_settings.showToolBar;
+  state.tabs = g_settings.showTabs;
+  state.statusBar = g_settings.showStatusBar;
+  state.pauseOnError = !m_Status || m_Status->m_PauseOnError;
+  state.autosave = m_Autosave;
+  state.zoomSmall = !g_settings.noZoom;
+  state.compactView = !g_settings.compactDuplicates;
+  state.scrollBarLeft = g_settings.scrollBarLeft;
+  if (fillCommandState) fillCommandState(state);
+  m_ListMode = state.listMode;
+  for (const CommandLook& look : CommandLooks(state)) {
+    QAction* action = Action(look.id);
+    action->setEnabled(look.enabled);
+    action->setChecked(look.checked);
   }
-  if (listModeChanged) listModeChanged(mode);
+  for (int i = 0; i < 4; ++i) {
+    if (kTabs[i].mode == m_ListMode) m_Tabs->setCurrentIndex(i);
+  }
+}
+
+void MainWindow::TabClicked(int index) {
+  if (index >= 0 && index != m_Tabs->currentIndex()) SetListMode(kTabs[index].mode);
+}
+
+// The second click of a double click on the selected tab searches again.
+void MainWindow::TabDoubleClicked(int index) {
+  if (index >= 0 && index == m_Tabs->currentIndex()) SetListMode(kTabs[index].mode, true);
+}
+
+// A right click selects a tab and searches; on the selected tab it opens the mode's
+// Options submenu, where there is one.
+bool MainWindow::TabRightPressed(const QPoint& pos, const QPoint& globalPos) {
+  const int index = m_Tabs->tabAt(pos);
+  if (index < 0) return false;
+  const int mode = kTabs[index].mode;
+  if (index != m_Tabs->currentIndex()) {
+    SetListMode(mode, true);
+  } else if (auto menu = m_ModeMenus.find(mode); menu != m_ModeMenus.end()) {
+    menu->second->popup(globalPos);
+  } else {
+    MessageBeep(MB_BEEP_DEFAULT);
+  }
+  return true;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched != m_Tabs ||
+      (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)) {
+    return false;
+  }
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (mouse->button() != Qt::RightButton) return false;
+  TabRightPressed(mouse->position().toPoint(), mouse->globalPosition().toPoint());
+  return true;
 }
 
 void MainWindow::RunCommand(int id) {
@@ -306,6 +373,9 @@ void MainWindow::RunCommand(int id) {
     case kCmdPauseOnError:
       if (m_Status) m_Status->m_PauseOnError = !m_Status->m_PauseOnError;
       return ApplyVisibility();
+    case kCmdAutosave:
+      m_Autosave = !m_Autosave;
+      return RefreshCommandState();
     case kCmdOnlineHelp:
       QDesktopServices::openUrl(QUrl(kHelpPage));
       return;
@@ -314,9 +384,16 @@ void MainWindow::RunCommand(int id) {
     if (tab.command == id) return SetListMode(tab.mode);
   }
   MessageBeep(MB_BEEP_DEFAULT);
-  if (QAction* action = Action(id); action && action->isCheckable()) {
-    action->setChecked(!action->isChecked());  // a beeping toggle keeps its state
+  RefreshCommandState();  // a beeping toggle keeps its state
+}
+
+bool MainWindow::TriggerShortcut(const QKeySequence& keys) {
+  for (const auto& [id, action] : m_Actions) {
+    if (!action->shortcuts().contains(keys)) continue;
+    action->trigger();
+    return true;
   }
+  return false;
 }
 
 QAction* MainWindow::Action(int id) const {
@@ -341,6 +418,7 @@ void MainWindow::RefreshTitle(const std::string& databasePath, bool hasPictures,
   }
   RebuildRecentMenu();
   setWindowTitle(QString::fromStdString(WindowTitle(databasePath, hasPictures, saved)));
+  RefreshCommandState();
 }
 
 void MainWindow::PruneRecent(int first) {
@@ -372,10 +450,50 @@ void MainWindow::RebuildRecentMenu() {
   }
 }
 
-void MainWindow::RefreshResources() {
-  m_Memory->setText(QString("%1 MB memory").arg(FreeMemoryMiB()));
-  int64_t disk = FreeDiskMiB(FolderOf(m_DatabasePath));
-  m_Disk->setText(disk < 0 ? QString() : QString("%1 MB disk").arg(disk));
+HousekeepingFacts MainWindow::RefreshResources() {
+  HousekeepingFacts facts;
+  facts.freeMemoryMiB = static_cast<int64_t>(FreeMemoryMiB());
+  facts.freeDiskMiB = FreeDiskMiB(FolderOf(m_DatabasePath));
+  m_Memory->setText(QString("%1 MB memory").arg(facts.freeMemoryMiB));
+  m_Disk->setText(facts.freeDiskMiB < 0 ? QString() : QString("%1 MB disk").arg(facts.freeDiskMiB));
+  return facts;
+}
+
+void MainWindow::HousekeepingTick() {
+  HousekeepingFacts facts = RefreshResources();
+  facts.autosave = m_Autosave;
+  if (fillHousekeepingFacts) fillHousekeepingFacts(facts);
+  const HousekeepingActions actions = m_Housekeeping.Tick(facts);
+  WarnLowResources(actions);
+  if (actions.save) {
+    QMetaObject::invokeMethod(
+        this, [this] { Action(kCmdSaveDb)->trigger(); }, Qt::QueuedConnection);
+  }
+}
+
+void MainWindow::WarnLowResources(const HousekeepingActions& actions) {
+  if (!actions.warnMemory && !actions.warnDisk) return;
+  BusyScope modal;  // no records are taken while a box is open
+  constexpr unsigned kFlags = MB_OK | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST;
+  if (actions.warnMemory) MessageBox("Warning: low on virtual memory!", kCaption, kFlags);
+  if (actions.warnDisk) MessageBox("Warning: low on disk space!", kCaption, kFlags);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  if (m_View) QCoreApplication::sendEvent(m_View, event);
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+  if (m_View) QCoreApplication::sendEvent(m_View, event);
+}
+
+void WarnAboutLimitedColours(QWidget* owner) {
+  QScreen* screen = owner->screen();
+  if (!screen || screen->depth() >= kFewestColourBits) return;
+  MessageBox(
+      "GlimmerQuorum is not optimized for old computer displays with limited colors.\n"
+      "It is recommended you set your display to at least 65.000 colors.",
+      kCaption, MB_OK | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -3,17 +3,22 @@
 // fills), and the status bar with the progress pane and the picture, memory and disk
 // parts. Commands act through the window's own state or beep while their action is not
 // built. Closing the window posts kMsgClose to the host: the program ends by the same
-// path as on SIGTERM. Created and used on the user-interface thread.
+// path as on SIGTERM. Every 5 s the window refreshes the memory and disk parts, warns
+// when they run low and autosaves. Created and used on the user-interface thread.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <string>
 
 #include "platform/MessageWindow.h"
 #include "search/SearchEngine.h"
+#include "ui/CommandState.h"
+#include "ui/Housekeeping.h"
 #include "ui/WindowFormulas.h"
+#include "ui/WindowKeys.h"
 
 class QAction;
 class QLabel;
@@ -38,7 +43,20 @@ class MainWindow : public QMainWindow {
   QAction* Action(int id) const;
 
   int ListMode() const { return m_ListMode; }
-  void SetListMode(int mode);
+  // Selects the mode's tab and menu item and tells listModeChanged.
+  void SetListMode(int mode, bool search = false);
+
+  // Greys and checks every command from the state; done on each menu opening.
+  void RefreshCommandState();
+  // One housekeeping tick (the window's timer calls it every 5000 ms).
+  void HousekeepingTick();
+  bool Autosave() const { return m_Autosave; }
+
+  // Registers a tool window for Ctrl+Tab (nullptr forgets it).
+  void SetToolWindow(ToolWindow role, QWidget* window) { m_Keys->SetToolWindow(role, window); }
+  QWidget* ToolWindowOf(ToolWindow role) const { return m_Keys->Window(role); }
+  // The view that keys and wheel turns reaching the window itself go to.
+  void SetView(QWidget* view) { m_View = view; }
 
   void ShowStatusText(const std::string& text);
   void SetProgress(double fraction);
@@ -51,8 +69,15 @@ class MainWindow : public QMainWindow {
   ProgressPane* Pane() const { return m_Pane; }
   QWidget* ClientArea() const { return m_ClientArea; }
 
-  // Told when the list mode changes by a tab or a list command (the view follows it).
-  std::function<void(int mode)> listModeChanged;
+  // Told when the list mode changes by a tab or a list command (the view follows it;
+  // with search it searches again).
+  std::function<void(int mode, bool search)> listModeChanged;
+  // Fills what the program knows of the command state (database, loader, view,
+  // viewer, its toggles) after the window filled its own toggles.
+  std::function<void(CommandState& state)> fillCommandState;
+  // Fills the database's facts for housekeeping (thumbnails, count, file, saved).
+  std::function<void(HousekeepingFacts& facts)> fillHousekeepingFacts;
+
   // Offered every command first; true when it took the command.
   std::function<bool(int id)> commandHandler;
   // Given what was dropped on the window (after the window came to the front).
@@ -60,6 +85,9 @@ class MainWindow : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -71,7 +99,13 @@ class MainWindow : public QMainWindow {
   QAction* MakeAction(int id, const char* label, const char* keys, bool checkable);
   void ApplyVisibility();
   void RebuildRecentMenu();
-  void RefreshResources();
+  // Free memory and disk in MiB, shown in their parts.
+  HousekeepingFacts RefreshResources();
+  void WarnLowResources(const HousekeepingActions& actions);
+  void TabClicked(int index);
+  void TabDoubleClicked(int index);
+  bool TabRightPressed(const QPoint& pos, const QPoint& globalPos);
+  bool TriggerShortcut(const QKeySequence& keys);
 
   MessageTarget m_Host;
   StatusBar* m_Status;
@@ -90,6 +124,14 @@ class MainWindow : public QMainWindow {
   QLabel* m_Memory = nullptr;
   QLabel* m_Disk = nullptr;
   int m_ListMode = kListUnsorted;
+  std::map<int, QMenu*> m_ModeMenus;  // Options submenus by list mode
+  bool m_Autosave = true;
+  Housekeeping m_Housekeeping;
+  WindowKeys* m_Keys = nullptr;
+  QPointer<QWidget> m_View;
 };
+
+// Warns (a box) when the screen shows fewer than 65536 colours.
+void WarnAboutLimitedColours(QWidget* owner);
 
 }  // namespace gq

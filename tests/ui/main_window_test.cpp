@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -17,6 +18,7 @@
 #include "platform/Beep.h"
 #include "ui/CommandTable.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressCallbacks.h"
 #include "ui/ProgressPane.h"
 #include "ui/QtHost.h"
 
@@ -24,7 +26,6 @@ namespace gq {
 namespace {
 
 constexpr int kCmdCloseDb = 33821;
-constexpr int kCmdZoomSmall = 33883;
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -45,6 +46,8 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, AcceleratorsRunTheirCommands) {
+  m_Window.fillCommandState = [](CommandState& state) { state.canGoForward = true; };
+  m_Window.RefreshCommandState();
   struct {
     int id;
     QKeyCombination key;
@@ -158,6 +161,121 @@ TEST_F(MainWindowTest, ThePaneShortensLongPathsInTheMiddle) {
       EXPECT_TRUE(shown.startsWith("Loading DB /")) << shown.toStdString();
     }
   }
+}
+
+TEST_F(MainWindowTest, MenuItemAndToolButtonTakeTheStateWhenAMenuOpens) {
+  CommandState state;
+  m_Window.fillCommandState = [&state](CommandState& s) { s = state; };
+  QToolBar* toolBar = m_Window.findChild<QToolBar*>("ToolBar");
+  QMenu* file = m_Window.menuBar()->actions().first()->menu();
+  for (bool saved : {true, false}) {
+    state.hasFile = true;
+    state.saved = saved;
+    emit file->aboutToShow();
+    EXPECT_EQ(m_Window.Action(kCmdSaveDb)->isEnabled(), !saved);
+    EXPECT_EQ(toolBar->widgetForAction(m_Window.Action(kCmdSaveDb))->isEnabled(), !saved);
+  }
+}
+
+TEST_F(MainWindowTest, TabClicksSelectDoubleAndRightClicksSearch) {
+  QTabBar* tabs = m_Window.findChild<QTabBar*>("Tabs");
+  std::vector<std::pair<int, bool>> changes;
+  m_Window.listModeChanged = [&](int mode, bool search) { changes.emplace_back(mode, search); };
+  auto at = [tabs](int tab) { return tabs->tabRect(tab).center(); };
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, at(1));
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, at(1), 2 * QApplication::doubleClickInterval());
+  QTest::mouseDClick(tabs, Qt::LeftButton, {}, at(1));
+  QTest::mouseClick(tabs, Qt::RightButton, {}, at(2));
+  QTest::mouseClick(tabs, Qt::RightButton, {}, at(0));
+  EXPECT_EQ(changes, (std::vector<std::pair<int, bool>>{{kListSortedByFile, false},
+                                                        {kListSortedByFile, true},
+                                                        {kListSearchSimilar, true},
+                                                        {kListUnsorted, true}}));
+  QTest::mouseClick(tabs, Qt::RightButton, {}, at(0));
+  EXPECT_EQ(m_Beeps, 1) << "the Unsorted tab has no options menu";
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, at(3));
+  QTest::mouseClick(tabs, Qt::RightButton, {}, at(3));
+  QMenu* options = QApplication::activePopupWidget()
+                       ? qobject_cast<QMenu*>(QApplication::activePopupWidget())
+                       : nullptr;
+  ASSERT_NE(options, nullptr);
+  EXPECT_EQ(options->title(), "Search Duplicates");
+  options->hide();
+  EXPECT_EQ(changes.size(), 5u);
+}
+
+TEST_F(MainWindowTest, AutosavePostsSaveDbAtTheThirteenthTick) {
+  m_Window.fillHousekeepingFacts = [](HousekeepingFacts& facts) {
+    facts = {.freeMemoryMiB = 4096, .freeDiskMiB = 4096, .hasFile = true, .saved = false};
+  };
+  QSignalSpy saves(m_Window.Action(kCmdSaveDb), &QAction::triggered);
+  for (int tick = 1; tick <= 13; ++tick) {
+    m_Window.HousekeepingTick();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(saves.count(), tick == 13 ? 1 : 0) << tick;
+  }
+}
+
+TEST_F(MainWindowTest, CtrlTabCyclesAmongShownToolWindows) {
+  QWidget find, criteria, mosaic;
+  auto* findText = new QLineEdit(&find);
+  m_Window.SetToolWindow(ToolWindow::kFind, &find);
+  m_Window.SetToolWindow(ToolWindow::kCriteria, &criteria);
+  m_Window.SetToolWindow(ToolWindow::kMosaic, &mosaic);
+  find.show();
+  mosaic.show();
+  m_Window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&m_Window));
+  QTest::keyClick(&m_Window, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&mosaic));
+  QTest::keyClick(&mosaic, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&find)) << "criteria is hidden";
+  QTest::keyClick(&find, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&mosaic));
+  QSignalSpy findDown(m_Window.Action(kCmdFindDown), &QAction::triggered);
+  QTest::keyClick(findText, Qt::Key_F3);
+  EXPECT_EQ(findDown.count(), 1) << "F3 in the find dialog finds from the main window";
+}
+
+TEST_F(MainWindowTest, ModalProgressBeepsOnInputAndEndsOnCloseOrQuit) {
+  auto* progress = new ProgressCallbacks(m_Window, m_Host.Window());
+  QWidget* client = m_Window.ClientArea();
+  QCoreApplication::postEvent(client, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}, "a"));
+  QCoreApplication::postEvent(client, new QKeyEvent(QEvent::KeyPress, Qt::Key_Left, {}));
+  QCoreApplication::postEvent(client, new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5),
+                                                      client->mapToGlobal(QPointF(5, 5)),
+                                                      Qt::LeftButton, Qt::LeftButton, {}));
+  EXPECT_TRUE(progress->Modal(0.5));
+  EXPECT_EQ(m_Beeps, 2) << "a typed character and a click beep, the arrow key does not";
+  EXPECT_EQ(m_Window.Pane()->Progress(), 0.5);
+
+  int closes = 0;
+  m_Host.SetHandler(kMsgClose, [&](unsigned, uintptr_t, intptr_t) {
+    ++closes;
+    PostQuitMessage(0);
+    return 0;
+  });
+  QCoreApplication::postEvent(&m_Window, new QCloseEvent);
+  EXPECT_FALSE(progress->Modal(0.6)) << "the close box ends the operation";
+  EXPECT_EQ(m_Beeps, 3);
+  EXPECT_TRUE(m_Window.isVisible());
+  EXPECT_TRUE(progress->Modal(0.7));
+
+  m_Host.Target().Post(kMsgClose);
+  EXPECT_FALSE(progress->Modal(0.8));
+  EXPECT_FALSE(progress->Interruptible(0.8));
+  EXPECT_EQ(closes, 0);
+  EXPECT_EQ(m_Host.Run(), 0);
+  EXPECT_EQ(closes, 1) << "the close request stays queued for after the operation";
+}
+
+TEST_F(MainWindowTest, InterruptibleProgressEndsAfterAPress) {
+  auto* progress = new ProgressCallbacks(m_Window, m_Host.Window());
+  EXPECT_TRUE(progress->Interruptible(0.2));
+  QCoreApplication::postEvent(m_Window.ClientArea(),
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Left, {}));
+  EXPECT_FALSE(progress->Interruptible(0.3));
+  EXPECT_EQ(m_Beeps, 0);
 }
 
 // Writes screenshots of the window for review (under the build folder).
