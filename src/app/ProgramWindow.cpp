@@ -1,7 +1,10 @@
 #include "app/ProgramWindow.h"
 
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <memory>
+#include <utility>
 
 #include "app/WindowCommands.h"
 #include "frame/CommandLine.h"
@@ -40,9 +43,19 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
   view->hooks.command = [shown](int command) { shown->RunCommand(command); };
   window->listModeChanged = [view](int mode, bool search) { view->SetListMode(mode, search); };
   WireMainWindow(*window, *view, db, host, program.LoadingSide());
-  db.Host().changeListener = [shown, view, &db] {
+  // Pictures only added (a load) refresh the view and the count at most every 50 ms, so
+  // a load is not slowed by a refresh per picture; any other change refreshes at once.
+  auto shownCount = std::make_shared<int>(db.Count());
+  auto refreshQueued = std::make_shared<bool>(false);
+  auto refresh = [shown, view, &db, refreshQueued] {
+    *refreshQueued = false;
     shown->SetPictureCount(db.Count());
     view->Refresh(true, false);
+  };
+  db.Host().changeListener = [view, &db, shownCount, refreshQueued, refresh] {
+    const bool added = db.Count() > std::exchange(*shownCount, db.Count());
+    if (!added) return refresh();
+    if (!std::exchange(*refreshQueued, true)) QTimer::singleShot(50, view, refresh);
   };
   db.Host().stateChanged = [shown, &db] { RefreshTitleOf(*shown, db); };
   InstallWindowCommands(db, program.Engine(), program.Loading(), program.Status(), *shown, *view,
