@@ -88,6 +88,14 @@ TEST_F(LoaderTest, LoadingAgainAddsNothingAndAChangedFileReplacesItsRecord) {
   EXPECT_GT(replaced->m_LfdNr, oldNumber);
   EXPECT_EQ(replaced->m_PictureWidth, 60);
   EXPECT_EQ(bench.db.Count(), 4);
+
+  // The picture to show when loading ends: a reloaded known file stays it, a new one not.
+  test::SetFileTime(Path("f/p2.png"), 2000000100);
+  bench.Load(Path("f/p2.png"));
+  EXPECT_EQ(bench.db.m_LastCheckedLfdNr, bench.db.FindByPath(Path("f/p2.png"))->m_LfdNr);
+  WritePicture(Path("f/new.png"), 40, 30, 5);
+  bench.Load(Path("f/new.png"));
+  EXPECT_EQ(bench.db.m_LastCheckedLfdNr, -1);
 }
 
 TEST_F(LoaderTest, ListsWithDirectivesNestingAndBadLines) {
