@@ -34,32 +34,6 @@ constexpr int kStopLoadingMs = 5000;
 constexpr int kStopLoadingCommandMs = 200;
 constexpr size_t kMaxPathLength = 260;
 
-// Command numbers this layer acts on (the others the window itself knows).
-enum Command : int {
-  kCmdImport = 33870,
-  kCmdImportDirectory = 33849,
-  kCmdUpdateAll = 33861,
-  kCmdUpdateSelected = 33865,
-  kCmdUpdateFolders = 33862,
-  kCmdUpdateSelectedFolders = 33866,
-  kCmdExportFiles = 33863,
-  kCmdExportSelectedFiles = 33867,
-  kCmdExportFolders = 33864,
-  kCmdExportSelectedFolders = 33868,
-  kCmdSaveDbAs = 32805,
-  kCmdCloseDb = 33821,
-  kCmdPrevious = 33816,
-  kCmdNext = 33815,
-  kCmdScrollToSelection = 33817,
-  kCmdResetCriteria = 33858,
-  kCmdQuickAdjust = 33859,
-  kCmdAutoAdjust = 33857,
-  kCmdViewInSortedList = 32803,
-  kCmdZoomSmall = 33883,
-  kCmdCompactView = 33874,
-  kCmdScrollBarLeft = 33856,
-};
-
 // Commands carried out by other windows (see WindowCommands::elsewhere).
 constexpr int kElsewhere[] = {
     33844,  // Background Color
@@ -140,7 +114,7 @@ void WindowCommands::BuildActions() {
       {kCmdUpdateAll, [this] { Update(false, false); }},
       {kCmdUpdateSelected, [this] { Update(false, true); }},
       {kCmdUpdateFolders, [this] { Update(true, false); }},
-      {kCmdUpdateSelectedFolders, [this] { Update(true, true); }},
+      {kCmdUpdateDirsOfSelected, [this] { Update(true, true); }},
       {kCmdExportFiles, [this] { Export(false, false); }},
       {kCmdExportSelectedFiles, [this] { Export(false, true); }},
       {kCmdExportFolders, [this] { Export(true, false); }},
@@ -204,32 +178,23 @@ bool WindowCommands::Run(int id) {
 }
 
 bool WindowCommands::Toggle(int id) {
-  bool state;
   switch (id) {
     case kCmdZoomSmall:
       g_settings.noZoom = !g_settings.noZoom;
-      state = !g_settings.noZoom;
       if (viewerRepaint) viewerRepaint();
       break;
     case kCmdCompactView:
       g_settings.compactDuplicates = !g_settings.compactDuplicates;
-      state = !g_settings.compactDuplicates;
       m_Targets.view.Refresh(true, true);
       break;
     case kCmdScrollBarLeft:
-      state = g_settings.scrollBarLeft = !g_settings.scrollBarLeft;
-      m_Targets.view.SetScrollBarLeft(state);
-      break;
-    case kCmdLimitDragCopy:
-      state = m_LimitDragCopyDelete = !m_LimitDragCopyDelete;
-      break;
-    case kCmdAutosave:
-      state = m_Autosave = !m_Autosave;
+      g_settings.scrollBarLeft = !g_settings.scrollBarLeft;
+      m_Targets.view.SetScrollBarLeft(g_settings.scrollBarLeft);
       break;
     default:
       return false;
   }
-  if (QAction* action = m_Targets.window.Action(id)) action->setChecked(state);
+  m_Targets.window.RefreshCommandState();
   return true;
 }
 

@@ -65,8 +65,6 @@ class WindowCommands {
   void Paste(const QMimeData* data);
 
   // Options that are not kept between runs.
-  bool Autosave() const { return m_Autosave; }
-  bool LimitDragCopyDelete() const { return m_LimitDragCopyDelete; }
 
   // Commands carried out elsewhere, by command number: the dialogs (find, criteria,
   // duplicates, mosaic, import filter, background colour, displayed pictures, about),
@@ -98,8 +96,6 @@ class WindowCommands {
 
   CommandTargets m_Targets;
   std::map<int, std::function<void()>> m_Actions;  // the commands carried out here
-  bool m_Autosave = true;
-  bool m_LimitDragCopyDelete = true;
 };
 
 // Puts the command layer (with the real file dialogs) between the window and the

@@ -54,5 +54,20 @@ inline constexpr int kCmdScrollBarLeft = 33856;
 inline constexpr int kCmdCompactView = 33874;
 inline constexpr int kCmdFindDown = 33852;
 inline constexpr int kCmdUpdateDirsOfSelected = 33866;
+inline constexpr int kCmdImport = 33870;
+inline constexpr int kCmdImportDirectory = 33849;
+inline constexpr int kCmdUpdateAll = 33861;
+inline constexpr int kCmdUpdateSelected = 33865;
+inline constexpr int kCmdUpdateFolders = 33862;
+inline constexpr int kCmdExportFiles = 33863;
+inline constexpr int kCmdExportSelectedFiles = 33867;
+inline constexpr int kCmdExportFolders = 33864;
+inline constexpr int kCmdExportSelectedFolders = 33868;
+inline constexpr int kCmdSaveDbAs = 32805;
+inline constexpr int kCmdCloseDb = 33821;
+inline constexpr int kCmdResetCriteria = 33858;
+inline constexpr int kCmdQuickAdjust = 33859;
+inline constexpr int kCmdAutoAdjust = 33857;
+inline constexpr int kCmdViewInSortedList = 32803;
 
 }  // namespace gq

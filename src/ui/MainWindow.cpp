@@ -303,6 +303,7 @@ void MainWindow::RefreshCommandState() {
   state.statusBar = g_settings.showStatusBar;
   state.pauseOnError = !m_Status || m_Status->m_PauseOnError;
   state.autosave = m_Autosave;
+  state.limitDragCopy = m_LimitDragCopy;
   state.zoomSmall = !g_settings.noZoom;
   state.compactView = !g_settings.compactDuplicates;
   state.scrollBarLeft = g_settings.scrollBarLeft;
@@ -375,6 +376,9 @@ void MainWindow::RunCommand(int id) {
       return ApplyVisibility();
     case kCmdAutosave:
       m_Autosave = !m_Autosave;
+      return RefreshCommandState();
+    case kCmdLimitDragCopy:
+      m_LimitDragCopy = !m_LimitDragCopy;
       return RefreshCommandState();
     case kCmdOnlineHelp:
       QDesktopServices::openUrl(QUrl(kHelpPage));

@@ -51,6 +51,8 @@ class MainWindow : public QMainWindow {
   // One housekeeping tick (the window's timer calls it every 5000 ms).
   void HousekeepingTick();
   bool Autosave() const { return m_Autosave; }
+  // Options > Limit Drag/Copy/Delete (on: large file lists are refused).
+  bool LimitDragCopy() const { return m_LimitDragCopy; }
 
   // Registers a tool window for Ctrl+Tab (nullptr forgets it).
   void SetToolWindow(ToolWindow role, QWidget* window) { m_Keys->SetToolWindow(role, window); }
@@ -126,6 +128,7 @@ class MainWindow : public QMainWindow {
   int m_ListMode = kListUnsorted;
   std::map<int, QMenu*> m_ModeMenus;  // Options submenus by list mode
   bool m_Autosave = true;
+  bool m_LimitDragCopy = true;
   Housekeeping m_Housekeeping;
   WindowKeys* m_Keys = nullptr;
   QPointer<QWidget> m_View;
