@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "support/ScriptedMessageBox.h"
+#include "ui/Viewer.h"
+#include "ui/ViewerWindow.h"
+#include "viewer_test_support.h"
+
+namespace gq {
+namespace {
+
+// A viewer with every hook recorded and a folder for its pictures.
+class ViewerTest : public ::testing::Test {
+ protected:
+  ViewerTest() {
+    viewer.hooks.key = [this](int key, Qt::KeyboardModifiers) { keys.push_back(key); };
+    viewer.hooks.selectPath = [this](const std::string& path) {
+      selected.push_back(path);
+      return 0;
+    };
+    viewer.hooks.searchSimilar = [this] { ++searches; };
+    viewer.hooks.raiseMainWindow = [this] { ++raises; };
+    viewer.hooks.pictureShown = [this](const std::string& path) { shown = path; };
+  }
+  std::string Path(const char* name) { return folder.filePath(name).toStdString(); }
+  void ShowAndWait(const std::string& path) {
+    viewer.Show(ViewerKind::kFramed, path);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.Loaded(); })) << path;
+  }
+  QWidget& Framed() { return viewer.Window(ViewerKind::kFramed); }
+
+  QTemporaryDir folder;
+  test::ScriptedMessageBox boxes;
+  Viewer viewer;
+  std::vector<int> keys;
+  std::vector<std::string> selected;
+  int searches = 0;
+  int raises = 0;
+  std::string shown;
+};
+
+TEST_F(ViewerTest, UndecodableFileShowsNoPictureUnderItsTitle) {
+  const std::string path = Path("broken.jpg");
+  std::ofstream(path) << std::string(3000, 'x');
+  viewer.SetFile(path);
+  EXPECT_EQ(viewer.DecodeCount(), 0);  // hidden: nothing decoded
+  Framed().resize(400, 300);
+  ShowAndWait("");
+  EXPECT_EQ(Framed().windowTitle().toStdString(), "GlimmerQuorum - " + path + " 3 KB");
+  EXPECT_EQ(viewer.DecodeCount(), 1);
+
+  const QImage shot = Framed().grab().toImage();
+  const QRgb background = shot.pixel(0, 0);
+  QRect ink;
+  for (int y = 0; y < shot.height(); ++y) {
+    for (int x = 0; x < shot.width(); ++x) {
+      if (shot.pixel(x, y) != background) ink |= QRect(x, y, 1, 1);
+    }
+  }
+  ASSERT_FALSE(ink.isEmpty());  // the text is there, small and centred
+  EXPECT_LT(ink.height(), 40);
+  EXPECT_LE(std::abs(ink.center().x() - 200), 3);
+  EXPECT_LE(std::abs(ink.center().y() - 150), 3);
+}
+
+TEST_F(ViewerTest, FramedViewerStretchesSmoothly) {
+  const std::string stripes = Path("stripes.png");
+  cv::Mat picture(600, 800, CV_8UC3);
+  for (int x = 0; x < 800; ++x) picture.col(x).setTo(cv::Scalar::all(x % 2 ? 255 : 0));
+  ASSERT_TRUE(cv::imwrite(stripes, picture));
+  Framed().resize(400, 300);
+  ShowAndWait(stripes);
+  const QColor middle = Framed().grab().toImage().pixelColor(200, 150);
+  EXPECT_NEAR(middle.red(), 128, 40);  // filtered, not sampled black or white
+
+  const char* binary = std::getenv("GQ_TEST_BINARY_DIR");
+  const std::string shots = std::string(binary ? binary : ".") + "/screenshots";
+  std::filesystem::create_directories(shots);
+  const std::string holiday = Path("holiday-0042.jpg");
+  test::WriteViewerPicture(holiday, 1600, 1000, 3);
+  Framed().resize(720, 540);
+  ShowAndWait(holiday);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.Picture().scaled.width() == 720; }));
+  EXPECT_TRUE(Framed().grab().save(QString::fromStdString(shots + "/viewer_framed.png")));
+}
+
+TEST_F(ViewerTest, KeysMouseAndCloseBoxHideOrDriveTheView) {
+  const std::string path = Path("a.png");
+  test::WriteViewerPicture(path, 200, 100, 1);
+  auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = {}) {
+    return [this, k, m] { QTest::keyClick(&Framed(), k, m); };
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> input;
+    bool staysVisible;
+    std::vector<int> keysHandedOn;
+    int selects;
+    int searches;
+    bool raisesMainWindow = false;
+  };
+  const std::vector<Case> cases = {
+      {"Right", key(Qt::Key_Right), true, {Qt::Key_Right}, 1, 0},
+      {"Space", key(Qt::Key_Space), true, {Qt::Key_Space}, 0, 0},
+      {"Return after another window's key", key(Qt::Key_Return), false, {}, 1, 1},
+      {"Return after a key of its own",
+       [&] {
+         key(Qt::Key_Down)();
+         key(Qt::Key_Return)();
+       },
+       true,
+       {Qt::Key_Down},
+       2,
+       1},
+      {"Esc", key(Qt::Key_Escape), false, {}, 0, 0},
+      {"Tab", key(Qt::Key_Tab), false, {}, 0, 0},
+      {"Ctrl+Tab", key(Qt::Key_Tab, Qt::ControlModifier), true, {}, 0, 0, true},
+      {"left click", [&] { QTest::mouseClick(&Framed(), Qt::LeftButton); }, false, {}, 0, 0},
+      {"close box", [&] { Framed().close(); }, false, {}, 0, 0},
+      {"wheel towards the user",
+       [&] {
+         const QPointF at(5, 5);
+         QWheelEvent wheel(at, Framed().mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {},
+                           Qt::NoScrollPhase, false);
+         QApplication::sendEvent(&Framed(), &wheel);
+       },
+       true,
+       {Qt::Key_Right},
+       1,
+       0},
+  };
+  for (const Case& c : cases) {
+    ShowAndWait(path);
+    viewer.NoteInputElsewhere();
+    keys.clear();
+    selected.clear();
+    searches = 0;
+    raises = 0;
+    c.input();
+    EXPECT_EQ(viewer.VisibleKind().has_value(), c.staysVisible) << c.what;
+    EXPECT_EQ(Framed().isVisible(), c.staysVisible) << c.what;
+    EXPECT_EQ(keys, c.keysHandedOn) << c.what;
+    EXPECT_EQ(selected.size(), static_cast<size_t>(c.selects)) << c.what;
+    EXPECT_EQ(searches, c.searches) << c.what;
+    if (c.raisesMainWindow) {
+      EXPECT_EQ(raises, 1) << c.what;
+    }
+  }
+  EXPECT_TRUE(boxes.Beeps().empty());
+}
+
+}  // namespace
+}  // namespace gq
