@@ -12,7 +12,9 @@ namespace {
 
 constexpr int kNotch = 120;  // wheel delta of one notch
 
-void PaintNoPicture(QPainter& painter, const QRect& client) {
+// The text in black, or in white on a dark background.
+void PaintNoPicture(QPainter& painter, const QRect& client, const QColor& background) {
+  painter.setPen(qGray(background.rgb()) > 128 ? Qt::black : Qt::white);
   painter.drawText(client, Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("No Picture"));
 }
 
@@ -44,7 +46,7 @@ void ViewerWindow::paintEvent(QPaintEvent*) {
   const ViewerPicture& shown = m_Viewer.Picture();
   if (shown.picture.isNull()) {
     painter.fillRect(client, background);
-    PaintNoPicture(painter, client);
+    PaintNoPicture(painter, client, background);
     return;
   }
   const PictureRect target = PictureTarget(shown.picture.width(), shown.picture.height(), width(),

@@ -157,5 +157,46 @@ TEST_F(ViewerTest, KeysMouseAndCloseBoxHideOrDriveTheView) {
   EXPECT_TRUE(boxes.Beeps().empty());
 }
 
+TEST_F(ViewerTest, CommandsSwitchWindowsAndReachTheFileManager) {
+  const std::string path = Path("a.png");
+  test::WriteViewerPicture(path, 200, 100, 1);
+  QWidget& full = viewer.Window(ViewerKind::kFullScreen);
+  viewer.SetFile(path);
+  ASSERT_TRUE(viewer.Command(kCmdPictureSwitchKind));
+  EXPECT_TRUE(full.isVisible() && full.isFullScreen() && !Framed().isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return viewer.Loaded(); }));
+  viewer.Command(kCmdPictureToggle);
+  EXPECT_FALSE(viewer.VisibleKind());
+  viewer.Command(kCmdPictureToggle);  // back in the kind used last
+  EXPECT_EQ(viewer.VisibleKind(), ViewerKind::kFullScreen);
+  viewer.Command(kCmdPictureInWindow);
+  EXPECT_TRUE(Framed().isVisible() && !full.isVisible());
+
+  const bool zoomBefore = viewer.DoNotZoom();
+  viewer.Command(kCmdZoomSmallPictures);
+  EXPECT_NE(viewer.DoNotZoom(), zoomBefore);
+  viewer.SetDoNotZoom(zoomBefore);
+
+  EXPECT_TRUE(viewer.Command(Viewer::kExploreDirectory));  // no hook yet: a beep
+  std::vector<std::string> explored;
+  viewer.hooks.exploreDirectory = [&](const std::string& p) {
+    explored.push_back(p);
+    return true;
+  };
+  viewer.hooks.openWith = [&](int command, const std::string& p) {
+    explored.push_back(std::to_string(command) + p);
+    return true;
+  };
+  viewer.Command(Viewer::kExploreDirectory);
+  viewer.Command(Viewer::kFirstOpenWith);
+  EXPECT_EQ(explored, (std::vector<std::string>{path, "32811" + path}));
+  EXPECT_EQ(boxes.Beeps().size(), 1u);
+  EXPECT_FALSE(viewer.Command(33848));
+
+  viewer.Shutdown();
+  EXPECT_FALSE(viewer.VisibleKind() || Framed().isVisible());
+  EXPECT_FALSE(viewer.Show(ViewerKind::kFramed));
+}
+
 }  // namespace
 }  // namespace gq
