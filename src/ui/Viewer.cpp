@@ -127,7 +127,7 @@ void Viewer::WindowResized(ViewerKind kind) {
   const bool scaledForIt = m_Picture.clientWidth == window.width() &&
                            m_Picture.clientHeight == window.height() &&
                            m_Picture.doNotZoom == DoNotZoom();
-  if (m_Visible && kind == m_Kind && !m_Picture.picture.isNull() && !scaledForIt) {
+  if (m_Visible && kind == m_Kind && !m_Picture.size.isEmpty() && !scaledForIt) {
     RequestPicture(false);
   }
 }

@@ -1,20 +1,41 @@
 #include "ui/ViewerDecoder.h"
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include "loading/LoadPicture.h"
 
 namespace gq {
 
-QImage DecodeForViewer(const std::string& path) {
-  IplImage* image = LoadPicture(path.c_str(), 1);
-  if (image == nullptr) return QImage();
-  QImage picture;
-  if (image->nChannels == 3) {
-    const QImage view(reinterpret_cast<const uchar*>(image->imageData), image->width, image->height,
-                      image->widthStep, QImage::Format_BGR888);
-    picture = view.convertToFormat(QImage::Format_RGB32);
+namespace {
+
+// Converts into the 32-bit picture that Qt paints and scales fastest (its bytes are
+// blue, green, red, 255); OpenCV does it several times faster than QImage.
+bool ToRgb32(const IplImage& image, QImage& picture) {
+  if (image.nChannels != 3) return false;
+  if (picture.size() != QSize(image.width, image.height)) {
+    picture = QImage();  // the old buffer goes before the new one is had
+    picture = QImage(image.width, image.height, QImage::Format_RGB32);
+    if (picture.isNull()) return false;
   }
+  try {
+    const cv::Mat bgr(image.height, image.width, CV_8UC3, image.imageData, image.widthStep);
+    cv::Mat bgra(image.height, image.width, CV_8UC4, picture.bits(), picture.bytesPerLine());
+    cv::cvtColor(bgr, bgra, cv::COLOR_BGR2BGRA);
+  } catch (const cv::Exception&) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DecodeForViewer(const std::string& path, QImage& picture) {
+  IplImage* image = LoadPicture(path.c_str(), 1);
+  if (image == nullptr) return false;
+  const bool decoded = ToRgb32(*image, picture);
   cvReleaseImage(&image);
-  return picture;
+  return decoded;
 }
 
 ViewerDecoder::ViewerDecoder(Delivery deliver)
@@ -53,23 +74,23 @@ void ViewerDecoder::Run() {
 
 ViewerPicture ViewerDecoder::Serve(const ViewerRequest& request) {
   if (request.reset || request.path != m_CachedPath) {
-    m_Cached = QImage();  // the old picture goes before the new one is decoded
-    m_Cached = DecodeForViewer(request.path);
+    m_CachedValid = DecodeForViewer(request.path, m_Cached);
     m_CachedPath = request.path;
     ++m_Decodes;
   }
   ViewerPicture result;
   result.path = request.path;
-  result.picture = m_Cached;
   result.clientWidth = request.clientWidth;
   result.clientHeight = request.clientHeight;
   result.doNotZoom = request.doNotZoom;
+  if (!m_CachedValid) return result;
+  result.size = m_Cached.size();
   result.place = PictureTarget(m_Cached.width(), m_Cached.height(), request.clientWidth,
                                request.clientHeight, request.doNotZoom);
   const QSize size(result.place.width, result.place.height);
-  if (m_Cached.isNull() || size.isEmpty() || size == m_Cached.size()) {
-    result.scaled = m_Cached;
-  } else {
+  if (size == m_Cached.size()) {
+    result.scaled = m_Cached.copy();  // a copy: the cached buffer must stay unshared
+  } else if (!size.isEmpty()) {
     result.scaled = m_Cached.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   return result;

@@ -44,19 +44,19 @@ void ViewerWindow::paintEvent(QPaintEvent*) {
   const QColor background = QColor::fromRgb(m_Viewer.BackgroundColour());
   const QRect client = rect();
   const ViewerPicture& shown = m_Viewer.Picture();
-  if (shown.picture.isNull()) {
+  if (shown.size.isEmpty()) {
     painter.fillRect(client, background);
     PaintNoPicture(painter, client, background);
     return;
   }
-  const PictureRect target = PictureTarget(shown.picture.width(), shown.picture.height(), width(),
+  const PictureRect target = PictureTarget(shown.size.width(), shown.size.height(), width(),
                                            height(), m_Viewer.DoNotZoom());
   const QRect place(target.x, target.y, target.width, target.height);
   FillBands(painter, client, place, background);
   if (shown.scaled.size() == place.size()) {
     painter.drawImage(place.topLeft(), shown.scaled);
   } else {
-    painter.drawImage(place, shown.picture);  // until the worker has scaled it for this size
+    painter.drawImage(place, shown.scaled);  // stretched until the worker has scaled it anew
   }
 }
 

@@ -47,7 +47,7 @@ TEST(ViewerDecoder, BurstDecodesOnlyAHandfulAndEndsOnTheNewest) {
   for (const std::string& path : paths) run.decoder.Request({path, 800, 600, true, false});
   const ViewerPicture last = run.Await(paths.back(), 0);
   EXPECT_LE(run.decoder.DecodeCount(), 5);
-  EXPECT_EQ(last.picture.size(), QSize(1600, 1200));
+  EXPECT_EQ(last.size, QSize(1600, 1200));
   EXPECT_EQ(last.scaled.size(), QSize(800, 600));
 }
 
