@@ -49,7 +49,7 @@ std::string DesktopEntryText(const std::string& programPath) {
          "Comment=GlimmerQuorum Database\nExec=" +
          QuoteExecArgument(programPath) +
          " %f\nIcon=glimmerquorum\nCategories=Graphics;Viewer;\n"
-         "MimeType=application/x-glimmerquorum-db;\nTerminal=false\n";
+         "MimeType=application/x-glimmerquorum-db;\nNoDisplay=true\nTerminal=false\n";
 }
 
 bool RegisterDatabaseFileType(const std::string& programPath) {
@@ -57,7 +57,7 @@ bool RegisterDatabaseFileType(const std::string& programPath) {
   bool ok = MakeFolders(data + "/mime/packages", 0755) &&
             ReplaceFileContent(data + "/mime/packages/glimmerquorum.xml", kMimePackage);
   ok = MakeFolders(data + "/applications", 0755) &&
-       ReplaceFileContent(data + "/applications/GlimmerQuorum.desktop",
+       ReplaceFileContent(data + "/applications/" + kFileTypeEntryName,
                           DesktopEntryText(programPath)) &&
        ok;
   const std::string icons = data + "/icons/hicolor/scalable/apps";

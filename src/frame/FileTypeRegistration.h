@@ -1,7 +1,9 @@
 // Registers the database file type with the desktop at each start: a MIME type
-// "application/x-glimmerquorum-db" for "*.gqdb", a "GlimmerQuorum.desktop" entry that
-// opens such files with this program and the program's icon in the user's icon theme
-// folder, under $XDG_DATA_HOME (~/.local/share).
+// "application/x-glimmerquorum-db" for "*.gqdb", a desktop entry that opens such files
+// with this program and the program's icon in the user's icon theme folder, under
+// $XDG_DATA_HOME (~/.local/share). The entry is hidden from menus (NoDisplay) and named
+// apart from the menu entry that setup or the package makes, so a start never replaces
+// or doubles the menu entry.
 // Failures are ignored. Main thread, at start-up.
 #pragma once
 
@@ -9,8 +11,11 @@
 
 namespace gq {
 
-// The program's icon, an SVG text.
-extern const char* const kProgramIconSvg;
+// "application/x-glimmerquorum-db" for "*.gqdb", a desktop entry that opens such files
+// with this program and the program's icon in the user's icon theme folder, under
+// $XDG_DATA_HOME (~/.local/share). The entry is hidden from menus (NoDisplay) and named
+// apart from the menu entry that setup or the package makes, so a start never replaces
+// or doubles the menu entry.
 
 // The full path of the running program.
 std::string ProgramPath();

@@ -9,6 +9,7 @@
 
 #include "base/TextFile.h"
 #include "frame/CommandLine.h"
+#include "frame/FileTypeRegistration.h"
 #include "platform/Process.h"
 #include "platform/RegStore.h"
 #include "support/ProgramRun.h"
@@ -119,7 +120,7 @@ TEST_F(EntryTest, SigtermEndsTheHeadlessProgramThroughTheQuitPathAndSavesSetting
   ASSERT_TRUE(store.Load(config + "/settings.reg"));
   EXPECT_EQ(store.Values().size(), 10u);
   std::string desktop;
-  EXPECT_TRUE(ReadWholeTextFile(m_Dir + "/data/applications/GlimmerQuorum.desktop", -1, &desktop));
+  EXPECT_TRUE(ReadWholeTextFile(m_Dir + "/data/applications/" + kFileTypeEntryName, -1, &desktop));
   EXPECT_NE(desktop.find("MimeType=application/x-glimmerquorum-db;"), std::string::npos);
   EXPECT_NE(desktop.find("\nIcon=glimmerquorum\nCategories=Graphics;Viewer;\n"), std::string::npos);
   std::string icon;
