@@ -11,11 +11,11 @@
 
 namespace gq {
 
-// "application/x-glimmerquorum-db" for "*.gqdb", a desktop entry that opens such files
-// with this program and the program's icon in the user's icon theme folder, under
-// $XDG_DATA_HOME (~/.local/share). The entry is hidden from menus (NoDisplay) and named
-// apart from the menu entry that setup or the package makes, so a start never replaces
-// or doubles the menu entry.
+// The program's icon, an SVG text.
+extern const char* const kProgramIconSvg;
+
+// The file name of the registration's desktop entry.
+inline constexpr const char* kFileTypeEntryName = "GlimmerQuorum-filetype.desktop";
 
 // The full path of the running program.
 std::string ProgramPath();
