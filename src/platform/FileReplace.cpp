@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/FullTransfer.h"
@@ -43,6 +44,20 @@ bool ReplaceFileContent(const std::string& target, const std::string& content) {
   }
   SyncParentFolder(target);
   return true;
+}
+
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  bool ok = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  if (!ok && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system without the no-replace rename: a new link fails on an existing name.
+    ok = link(from.c_str(), to.c_str()) == 0;
+    if (ok && unlink(from.c_str()) != 0) {
+      unlink(to.c_str());
+      ok = false;
+    }
+  }
+  if (ok) SyncParentFolder(to);
+  return ok;
 }
 
 bool MakeFolders(const std::string& folder, unsigned mode) {

@@ -10,6 +10,10 @@ namespace gq {
 // Returns false (and leaves the target untouched) when any step fails.
 bool ReplaceFileContent(const std::string& target, const std::string& content);
 
+// Gives the file at from the name to on the same file system and syncs the folder.
+// Never replaces: false (and nothing changed) when to exists or a step fails.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+
 // fsync of the folder that holds path (so a rename in it is durable).
 bool SyncParentFolder(const std::string& path);
 

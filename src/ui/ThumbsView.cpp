@@ -109,7 +109,7 @@ ThumbsView::ThumbsView(ImageRecordDB& db, SearchEngine& engine, QWidget* parent)
           [this](int action) { OnScrollAction(action); });
   m_RenameTimer.setSingleShot(true);
   m_RenameTimer.setInterval(QApplication::doubleClickInterval());
-  connect(&m_RenameTimer, &QTimer::timeout, this, [this] { Command(kCmdRenameFile); });
+  connect(&m_RenameTimer, &QTimer::timeout, this, [this] { RunCommand(kCmdRenameFile); });
   m_Engine.focusedPicture = [this] { return m_Db.FindByLfdNr(CurrentPicture()); };
 }
 
@@ -220,6 +220,7 @@ void ThumbsView::SetListMode(int mode, bool search) {
     ScrollToCurrent();
     return;
   }
+  const int before = m_ViewMode;
   if (mode != m_ViewMode) {
     m_SavedScroll[m_ViewMode + 1] = ScrollPosition();
     m_PreviousMode = m_ViewMode;
@@ -239,6 +240,7 @@ void ThumbsView::SetListMode(int mode, bool search) {
   FillSlice();
   if (search && mode != kListSearchSimilar) ScrollToPicture(current, true);
   Refresh(true, false);
+  if (mode != before && hooks.listModeChanged) hooks.listModeChanged(mode);
 }
 
 int32_t ThumbsView::CurrentPicture() {
@@ -509,10 +511,7 @@ void ThumbsView::mouseMoveEvent(QMouseEvent* event) {
 void ThumbsView::mouseReleaseEvent(QMouseEvent* event) {
   const bool menu = event->button() == Qt::RightButton && m_Press == Press::kPressed;
   m_Press = Press::kIdle;
-  // The menu is about the current picture; without one the view offers none.
-  if (menu && CurrentPicture() >= 0 && hooks.contextMenuAt) {
-    hooks.contextMenuAt(viewport()->mapToGlobal(event->position().toPoint()));
-  }
+  if (menu) ContextMenuAt(InputWindow::kView, viewport()->mapToGlobal(event->position().toPoint()));
 }
 
 void ThumbsView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -529,6 +528,7 @@ bool ThumbsView::focusNextPrevChild(bool) { return false; }
 
 void ThumbsView::keyPressEvent(QKeyEvent* event) {
   MoveKey move;
+  m_LastInput = InputWindow::kView;
   if (HandleCommandKey(event)) return;
   if (MoveKeyOf(event->key(), &move)) {
     MoveByKey(move, event->modifiers());
@@ -546,15 +546,15 @@ bool ThumbsView::HandleCommandKey(QKeyEvent* event) {
   if (ctrl && (event->key() == Qt::Key_C || event->key() == Qt::Key_V)) {
     Command(event->key() == Qt::Key_C ? kCmdCopyToClipboard : kCmdPaste);
   } else if (!ctrl && event->key() == Qt::Key_Delete) {
-    Command(kCmdDeleteFromDb);
+    RunCommand(kCmdDeleteFromDb);
   } else if (event->key() == Qt::Key_Menu) {
     const int32_t index = ListIndexOf(CurrentPicture());
-    if (index < 0 || !hooks.contextMenuAt) {
+    if (index < 0) {
       MessageBeep(MB_BEEP_DEFAULT);
     } else {
       const CellRect cell =
           CellOf(GridOfIndex(index), LayoutForWidth(viewport()->width()), ScrollPosition());
-      hooks.contextMenuAt(viewport()->mapToGlobal(QPoint(cell.left, cell.bottom)));
+      ContextMenuAt(InputWindow::kView, viewport()->mapToGlobal(QPoint(cell.left, cell.bottom)));
     }
   } else {
     return false;

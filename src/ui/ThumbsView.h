@@ -2,10 +2,12 @@
 // the view itself, with the current picture, the multiple selection (the database's),
 // the range anchor and the history of current pictures. It reads the list window and
 // thumbnails only through the database's and search engine's methods and pages
-// thumbnails in from the database file when it first draws them. What needs the
-// window around it (context menu, drag and drop, commands, status bar, viewer) goes
-// out through the hooks. Owned by the main window (a child of its client area); used
-// only on the user-interface thread.
+// thumbnails in from the database file when it first draws them. It owns the picture
+// context menu and carries out the picture commands (search, rename in place, delete
+// to the trash, remove from the database); what needs the window or the desktop
+// around it (clipboard, drag and drop, file manager, viewer, status bar, window
+// commands) goes out through the hooks, and a command whose hook is absent beeps. Owned by the main
+// window (a child of its client area); used only on the user-interface thread.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -17,7 +19,11 @@
 
 #include "ui/PictureHistory.h"
 #include "ui/ThumbsBrushes.h"
+#include "ui/ThumbsCommands.h"
 #include "ui/ThumbsKeys.h"
+#include "ui/ThumbsMessages.h"
+
+class QMenu;
 
 namespace gq {
 
@@ -26,19 +32,9 @@ class SearchEngine;
 struct ImageRecord;
 class DuplicateGrid;
 
-// Commands the view hands to the window.
-inline constexpr int kCmdOpen = 32783;
-inline constexpr int kCmdRenameFile = 32808;
-inline constexpr int kCmdDeleteFromDb = 33823;
-inline constexpr int kCmdCopyToClipboard = 33829;
-inline constexpr int kCmdPaste = 33830;
-inline constexpr int kCmdSearchSimilar = 33848;
-
 class ThumbsView : public QAbstractScrollArea {
  public:
   struct Hooks {
-    // Opens the context menu at a point of the screen.
-    std::function<void(const QPoint& globalPos)> contextMenuAt;
     // Drags the pictures out; returns when the drag has ended.
     std::function<void(const std::vector<ImageRecord*>& pictures)> startDrag;
     // Carries out a command of the window (kCmd...).
@@ -51,6 +47,25 @@ class ThumbsView : public QAbstractScrollArea {
     std::function<void(int32_t lfdNr)> showInViewer;
     // Menus and tool-bar buttons must be refreshed.
     std::function<void()> commandStateChanged;
+    // The view changed its list mode itself (Tab, searching, View in Sorted List).
+    std::function<void(int mode)> listModeChanged;
+    // Fills the context menu's empty "Open with..." submenu for the file when it opens;
+    // its items carry out their own actions. Without it the submenu is greyed.
+    std::function<void(QMenu* menu, const std::string& path)> fillOpenWith;
+    // Puts the files on the clipboard, to be moved when cut; false when it failed.
+    std::function<bool(const std::vector<std::string>& paths, bool cut)> copyToClipboard;
+    // Whether a list of files may be deleted (it tells the user why not); absent: yes.
+    std::function<bool(const std::vector<std::string>& paths)> fileListAllowed;
+    // Desktop actions on one file: its properties, its folder in the file manager with
+    // the file selected, the file in its default program. Each beeps on failure.
+    std::function<void(const std::string& path)> showProperties;
+    std::function<void(const std::string& path)> exploreDirectory;
+    std::function<void(const std::string& path)> viewExternal;
+    // A viewer command for the main window (kCmdViewInWindow, kCmdViewFullscreen,
+    // kCmdSwitchViewerKind).
+    std::function<void(int command)> viewerCommand;
+    // The file the viewer shows ("" for none), for commands whose input came from it.
+    std::function<std::string()> viewerPath;
   };
   Hooks hooks;
 
@@ -76,6 +91,31 @@ class ThumbsView : public QAbstractScrollArea {
   bool HistoryBack(bool doIt);
   bool HistoryForward(bool doIt);
   const PictureHistory& History() const { return m_History; }
+
+  // The command handler: carries out a command of ThumbsCommands.h for the current
+  // picture, or first makes the viewer's picture current when the last input came from
+  // the viewer. False for a command the view does not know.
+  bool RunCommand(int command);
+  // The handler of MsgSelectPath and MsgContextMenuAt for the main window.
+  intptr_t HandleMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+  // MsgSelectPath: 0 when the current picture has the path (case-sensitive) or its
+  // record was selected as by a keyboard move; -1 when no record has it.
+  intptr_t SelectPath(const std::string& path, Qt::KeyboardModifiers modifiers);
+  // Opens the context menu at a screen point and runs the command chosen; the view
+  // itself offers none without a current picture.
+  void ContextMenuAt(InputWindow from, const QPoint& globalPos);
+  // The window of the last key or context menu (the viewer records its keys here).
+  InputWindow LastInput() const { return m_LastInput; }
+  void SetLastInput(InputWindow window) { m_LastInput = window; }
+
+  // The picture commands. Renames the current picture's file in place (false when
+  // there is none, the name is refused or the rename failed, each told to the user);
+  // moves the pictures concerned to the trash and removes them from the database
+  // (false when nothing was deleted or a file could not be); removes the pictures
+  // concerned from the database (false when there were none).
+  bool RenameCurrent();
+  bool DeleteFiles();
+  bool RemoveFromDb();
 
   // The selected pictures and the current one.
   std::vector<ImageRecord*> PicturesConcerned();
@@ -126,6 +166,19 @@ class ThumbsView : public QAbstractScrollArea {
   void PaintCells(class QPainter& painter);
   bool HandleCommandKey(QKeyEvent* event);
   void Command(int command);
+  void BringToFront();
+  void ShowText(const std::string& text, int holdMs);
+  // False (after a beep, or the viewer exploring its own file) when the viewer's picture
+  // is not in the database.
+  bool TakeViewerPicture(int command);
+  void SearchSimilar();
+  void ForCurrentFile(const std::function<void(const std::string&)>& action);
+  void ViewerCommand(int command);
+  bool CopyToClipboard(bool cut);
+  bool RenameFile(int32_t lfdNr, const std::string& baseName);
+  // Removes the records and makes the one now at the current picture's list index
+  // current; tells the change listener.
+  void RemovePictures(const std::vector<int32_t>& lfdNrs);
 
   ImageRecordDB& m_Db;
   SearchEngine& m_Engine;
@@ -144,6 +197,8 @@ class ThumbsView : public QAbstractScrollArea {
   QPoint m_PressPoint;
   int m_WheelDelta = 0;
   QTimer m_RenameTimer;
+  InputWindow m_LastInput = InputWindow::kView;
+  bool m_Renaming = false;
 };
 
 }  // namespace gq

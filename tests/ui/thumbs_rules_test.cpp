@@ -4,6 +4,7 @@
 
 #include "ui/DuplicateGrid.h"
 #include "ui/PictureHistory.h"
+#include "ui/RenameRules.h"
 #include "ui/ThumbsBrushes.h"
 #include "ui/ThumbsSelection.h"
 
@@ -25,6 +26,37 @@ TEST(DuplicateGrid, GroupsStartOnNewRowsUnlessCompact) {
   EXPECT_EQ(compact.GridOfRank(5), 5);
   EXPECT_EQ(compact.RankOfGrid(5), 5);
   EXPECT_EQ(DuplicateGrid({}, 4, false).RankOfGrid(0), -1);
+}
+
+TEST(RenameRules, BoxPlaceNamesAndPaths) {
+  const CellRect workArea{0, 0, 1920, 1040};
+  struct Case {
+    CellRect cell;
+    int32_t viewBottom;
+    CellRect box;
+  } cases[] = {
+      {{100, 100, 198, 198}, 900, {68, 198, 231, 222}},  // below, a third wider each side
+      {{10, 100, 108, 198}, 900, {0, 198, 163, 222}},    // moved into the work area
+      {{1850, 1000, 1948, 1098}, 2000, {1757, 1016, 1920, 1040}},
+      {{100, -300, 198, -202}, 900, {68, -202, 231, -178}},  // cell not visible: stays
+      {{100, 800, 198, 898}, 850, {68, 850, 231, 874}},      // no lower than the view's bottom
+  };
+  for (const Case& c : cases) {
+    const CellRect box = RenameBoxRect(c.cell, 20, workArea, c.viewBottom);
+    EXPECT_EQ((std::vector<int32_t>{box.left, box.top, box.right, box.bottom}),
+              (std::vector<int32_t>{c.box.left, c.box.top, c.box.right, c.box.bottom}))
+        << c.cell.left << "," << c.cell.top;
+  }
+
+  EXPECT_EQ(BaseNameOf("/p/a.b.jpg"), "a.b");
+  EXPECT_EQ(BaseNameOf("/p.d/.hidden"), ".hidden");
+  EXPECT_EQ(BaseNameOf("/p.d/noext"), "noext");
+  EXPECT_EQ(RenamedPath("/p/a.jpg", "b"), "/p/b.jpg");
+  EXPECT_EQ(RenamedPath("/p.d/x", "y"), "/p.d/y");
+  for (char c : std::string("\\/:*?\"<>|")) {
+    EXPECT_TRUE(HasForbiddenNameCharacter(std::string("a") + c + "b")) << c;
+  }
+  EXPECT_FALSE(HasForbiddenNameCharacter("holiday 2024-07 (1)"));
 }
 
 TEST(ThumbsSelection, RulesForClicksAndKeys) {
