@@ -1,5 +1,6 @@
 #include "app/ProgramWindow.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "app/WindowCommands.h"
 #include "frame/CommandLine.h"
+#include "frame/OpenWith.h"
 #include "ui/ThumbsView.h"
 #include "ui/WindowWiring.h"
 
@@ -42,6 +44,16 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
   };
   view->hooks.command = [shown](int command) { shown->RunCommand(command); };
   window->listModeChanged = [view](int mode, bool search) { view->SetListMode(mode, search); };
+  view->hooks.listModeChanged = [shown](int mode) {
+    if (shown->ListMode() != mode) shown->SetListMode(mode);
+  };
+  view->hooks.viewExternal = OpenWithAssociatedProgram;
+  for (unsigned message : {MsgSelectPath, MsgContextMenuAt}) {
+    host.SetHandler(message,
+                    [live = QPointer<ThumbsView>(view)](unsigned m, uintptr_t w, intptr_t l) {
+                      return live ? live->HandleMessage(m, w, l) : intptr_t{-1};
+                    });
+  }
   WireMainWindow(*window, *view, db, host, program.LoadingSide());
   // Pictures only added (a load) refresh the view and the count at most every 50 ms, so
   // a load is not slowed by a refresh per picture; any other change refreshes at once.
