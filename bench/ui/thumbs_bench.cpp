@@ -140,8 +140,7 @@ class UnsyncedFiles final : public FileSystem {
 };
 
 // A database of kPagedPictures records whose thumbnails were paged out into its file
-// as they were added (the default budget keeps 250 in memory). The file goes with the
-// object.
+// as they were added, none left in memory. The file goes with the object.
 struct PagedDatabase {
   PagedDatabase()
       : path(TemporaryFolder() + "/gq_thumbs_bench_" + std::to_string(getpid()) + ".gqdb") {
@@ -149,6 +148,10 @@ struct PagedDatabase {
     db.File().SetName(path);
     db.File().Create();
     for (int i = 0; i < kPagedPictures; ++i) db.AddRecord(PlainRecord(i), false);
+    // The last ones too, as after saving: paging starts with every thumbnail in the file.
+    for (ImageRecord* record : db.Records()) {
+      if (record->m_ThumbPixels) db.PageOut(record);
+    }
   }
   ~PagedDatabase() {
     db.File().Close();
