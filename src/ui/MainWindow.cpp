@@ -484,7 +484,11 @@ void MainWindow::WarnLowResources(const HousekeepingActions& actions) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-  if (m_View) QCoreApplication::sendEvent(m_View, event);
+  // A key the view ignores comes back here through its parents: it goes no further.
+  if (!m_View || m_ForwardingKey) return;
+  m_ForwardingKey = true;
+  QCoreApplication::sendEvent(m_View, event);
+  m_ForwardingKey = false;
 }
 
 void MainWindow::wheelEvent(QWheelEvent* event) {

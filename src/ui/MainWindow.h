@@ -132,6 +132,7 @@ class MainWindow : public QMainWindow {
   Housekeeping m_Housekeeping;
   WindowKeys* m_Keys = nullptr;
   QPointer<QWidget> m_View;
+  bool m_ForwardingKey = false;  // a key is being handed to the view
 };
 
 // Warns (a box) when the screen shows fewer than 65536 colours.
