@@ -7,9 +7,9 @@
 #include <memory>
 #include <utility>
 
+#include "app/ToolWindows.h"
 #include "app/WindowCommands.h"
 #include "frame/CommandLine.h"
-#include "frame/OpenWith.h"
 #include "ui/ThumbsView.h"
 #include "ui/WindowWiring.h"
 
@@ -47,7 +47,6 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
   view->hooks.listModeChanged = [shown](int mode) {
     if (shown->ListMode() != mode) shown->SetListMode(mode);
   };
-  view->hooks.viewExternal = OpenWithAssociatedProgram;
   for (unsigned message : {MsgSelectPath, MsgContextMenuAt}) {
     host.SetHandler(message,
                     [live = QPointer<ThumbsView>(view)](unsigned m, uintptr_t w, intptr_t l) {
@@ -70,8 +69,9 @@ std::unique_ptr<MainWindow> OpenProgramWindow(ProgramHost& program, MessageHost&
     if (!std::exchange(*refreshQueued, true)) QTimer::singleShot(50, view, refresh);
   };
   db.Host().stateChanged = [shown, &db] { RefreshTitleOf(*shown, db); };
-  InstallWindowCommands(db, program.Engine(), program.Loading(), program.Status(), *shown, *view,
-                        host);
+  WindowCommands& commands = InstallWindowCommands(db, program.Engine(), program.Loading(),
+                                                   program.Status(), *shown, *view, host);
+  new ToolWindows(program, *shown, *view, commands);  // owned by the window
   if (minimize) {
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     window->showMinimized();

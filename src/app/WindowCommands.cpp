@@ -45,8 +45,6 @@ constexpr int kElsewhere[] = {
     32806,  // Set Similarity Criterias
     33826,  // Search for Duplicates
     33850,  // Create Mosaic Picture
-    33846,  // Picture in Window
-    33845,  // Picture Fullscreen
     33843,  // show or hide the viewer
     33847,  // full screen or framed
     33881,  // Find DB
@@ -149,12 +147,6 @@ void WindowCommands::BuildActions() {
        }},
       {kCmdQuickAdjust, [this] { AdjustCriteria(true); }},
       {kCmdAutoAdjust, [this] { AdjustCriteria(false); }},
-      {kCmdSearchSimilar, [this] { SearchSimilar(); }},
-      {kCmdViewInSortedList,
-       [this] {
-         m_Targets.window.raise();
-         ShowMode(kListSortedByFile, true);
-       }},
   };
   for (int i = 0; i < 4; ++i) m_Actions[kCmdFirstRecent + i] = [this, i] { OpenRecent(i); };
 }
@@ -312,15 +304,6 @@ void WindowCommands::AdjustCriteria(bool quick) {
   window.SetProgress(0);
   m_Targets.engine.InvalidateSimilarList();
   view.Refresh(true, false);
-}
-
-void WindowCommands::SearchSimilar() {
-  m_Targets.window.raise();
-  ThumbsView& view = m_Targets.view;
-  const ImageRecord* search = m_Targets.db.SearchPicture();
-  bool onSearchPicture = search && search->m_LfdNr == view.CurrentPicture();
-  if (view.ListMode() == kListSearchSimilar && onSearchPicture) return ShowMode(-2, true);
-  ShowMode(kListSearchSimilar, true);
 }
 
 void WindowCommands::ShowMode(int mode, bool search) {

@@ -68,7 +68,9 @@ class WindowCommands {
 
   // Commands carried out elsewhere, by command number: the dialogs (find, criteria,
   // duplicates, mosaic, import filter, background colour, displayed pictures, about),
-  // the viewer's commands and Find DB. A command without a hook beeps.
+  // the viewer's show-or-hide and full-screen-or-framed commands and Find DB. A command
+  // without a hook beeps. Search Similar, View in Sorted List and the viewer's menu
+  // commands are the view's own (ThumbsView::RunCommand).
   std::map<int, std::function<void()>> elsewhere;
   // The criteria adjustment's progress (0..1); false stops it. Absent: the progress
   // pane follows and pending events are handled.
@@ -88,7 +90,6 @@ class WindowCommands {
   void Update(bool folders, bool selected);
   void Export(bool folders, bool selected);
   void AdjustCriteria(bool quick);
-  void SearchSimilar();
   void ShowMode(int mode, bool search);
   bool Toggle(int id);
   void RefreshTitle();
