@@ -238,7 +238,7 @@ void ToolWindows::RouteCommands() {
 void ToolWindows::MainWindowKey(int key, Qt::KeyboardModifiers modifiers) {
   m_View.SetLastInput(InputWindow::kViewer);
   const QKeySequence keys(QKeyCombination(modifiers, static_cast<Qt::Key>(key)));
-  for (QAction* action : m_Window.findChildren<QAction*>()) {
+  for (QAction* action : m_Window.findChildren<QAction*>(Qt::FindDirectChildrenOnly)) {
     if (!action->shortcuts().contains(keys)) continue;
     action->trigger();
     return;

@@ -36,7 +36,7 @@ class ToolWindows : public QObject {
   void WireDialogs();
   void WireModalDialogs();
   void RouteCommands();
-  // A key of the viewer: the main window's shortcut that has it, else the view's key.
+  // A key of the viewer: the main window's own shortcut that has it, else the view's key.
   void MainWindowKey(int key, Qt::KeyboardModifiers modifiers);
   void ShowInViewer(const std::string& path);
   void ViewerShownOrHidden();

@@ -69,6 +69,13 @@ TEST_F(ProgramWindowTest, SpaceTogglesTheViewerOnTheCurrentPicture) {
 TEST_F(ProgramWindowTest, CommandsReachTheDialogsAndTheDesktop) {
   QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(window->ToolWindowOf(ToolWindow::kFind)->isVisible());
+  // Criteria, the first List Search Duplicates (the database holds pictures), Mosaic.
+  for (auto [command, role] : {std::pair{32806, ToolWindow::kCriteria},
+                               {33803, ToolWindow::kDuplicates},
+                               {33850, ToolWindow::kMosaic}}) {
+    window->RunCommand(command);
+    EXPECT_TRUE(window->ToolWindowOf(role)->isVisible()) << command;
+  }
   for (int copy : {33829, 0}) {  // the Edit menu's Copy, then the view's Ctrl+C
     QApplication::clipboard()->clear();
     if (copy) {
