@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include "app/ProgramHost.h"
 #include "app/WindowCommands.h"
@@ -122,6 +123,8 @@ void ToolWindows::WireViewer() {
   };
   m_View.hooks.viewerCommand = [&viewer](int command) { viewer.Command(command); };
   m_View.hooks.viewerPath = [&viewer] { return viewer.CurrentPath(); };
+  m_View.installEventFilter(this);
+  m_View.viewport()->installEventFilter(this);
   ViewerShownOrHidden();
 }
 
@@ -244,7 +247,17 @@ void ToolWindows::MainWindowKey(int key, Qt::KeyboardModifiers modifiers) {
     return;
   }
   QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  m_PassingViewerKey = true;
   QCoreApplication::sendEvent(&m_View, &event);
+  m_PassingViewerKey = false;
+}
+
+bool ToolWindows::eventFilter(QObject*, QEvent* event) {
+  const bool key = event->type() == QEvent::KeyPress && !m_PassingViewerKey;
+  const bool rightClick = event->type() == QEvent::MouseButtonPress &&
+                          static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+  if (key || rightClick) m_Viewer->NoteInputElsewhere();
+  return false;
 }
 
 void ToolWindows::ShowInViewer(const std::string& path) {

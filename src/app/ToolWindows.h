@@ -29,6 +29,11 @@ class ToolWindows : public QObject {
   ToolWindows(ProgramHost& program, MainWindow& window, ThumbsView& view, WindowCommands& commands);
   ~ToolWindows() override;
 
+ protected:
+  // Keys and right clicks in the view tell the viewer that the last input came from
+  // elsewhere.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void WireViewer();
   void WireViewerCommands();
@@ -55,6 +60,7 @@ class ToolWindows : public QObject {
   DuplicatesDialog* m_Duplicates = nullptr;
   MosaicDialog* m_Mosaic = nullptr;
   bool m_DuplicatesShown = false;
+  bool m_PassingViewerKey = false;  // the view is being given a key of the viewer
 };
 
 }  // namespace gq

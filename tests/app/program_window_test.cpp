@@ -64,6 +64,14 @@ TEST_F(ProgramWindowTest, SpaceTogglesTheViewerOnTheCurrentPicture) {
   QTest::keyClick(Viewer(), Qt::Key_Space);  // the viewer hands its key to the window
   EXPECT_FALSE(Viewer()->isVisible());
   EXPECT_FALSE(PictureInWindowChecked());
+  // Return in the viewer hides it only when the last key went elsewhere.
+  QTest::keyClick(view, Qt::Key_Space);
+  QTest::keyClick(Viewer(), Qt::Key_Left);
+  QTest::keyClick(Viewer(), Qt::Key_Return);
+  EXPECT_TRUE(Viewer()->isVisible());
+  QTest::keyClick(view, Qt::Key_Right);
+  QTest::keyClick(Viewer(), Qt::Key_Return);
+  EXPECT_FALSE(Viewer()->isVisible());
 }
 
 TEST_F(ProgramWindowTest, CommandsReachTheDialogsAndTheDesktop) {
