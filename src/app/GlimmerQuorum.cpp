@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
   };
   hooks.shutDown = [&] {
     if (program) program->ShutDown();
-    program.reset();  // while the host it refers to still exists
+    // The window refers to the program's database and the program to the host: the
+    // window goes first, then the program, while the host still exists.
     window.reset();
+    program.reset();
   };
   return gq::ProgramEntry(arguments, hooks);
 }

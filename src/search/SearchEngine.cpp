@@ -121,8 +121,9 @@ void SearchEngine::FillSimilar() {
   if (searchPicture == nullptr) return;
   if (m_First == 0 && m_Count > 0) store(0, searchPicture);
   if (!EnsureIndex() || !m_Index.HasTree()) return;
+  // The setting is a signed number kept in an unsigned word: 0 or less means a window-full.
   const int32_t shown =
-      static_cast<int32_t>(std::min<uint32_t>(g_settings.similarCount, INT32_MAX / 2));
+      std::clamp(static_cast<int32_t>(g_settings.similarCount), 0, INT32_MAX / 2);
   const int32_t wanted =
       static_cast<int32_t>(std::min<int64_t>(int64_t{shown} + m_Count + 1000, m_Db.Count()));
   const WeightVector weights = BuildWeights(CurrentCriteria());
