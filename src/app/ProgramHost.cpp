@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/FileKind.h"
 #include "db/DatabaseOps.h"
 #include "base/Text.h"
 #include "base/Words.h"
@@ -22,16 +23,6 @@ constexpr unsigned kMsgCriteriaFileUnreadable = kMessageBase + 0x100;
 
 void ReportCriteriaFileUnreadable() {
   MessageBox("Can't read criterias file.", kProgramCaption, MB_OK | MB_ICONERROR);
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 }  // namespace

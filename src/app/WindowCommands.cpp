@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/FileKind.h"
 #include "base/Words.h"
 #include "db/DatabaseOps.h"
 #include "frame/MessageHost.h"
@@ -68,11 +69,6 @@ std::string Trim(const std::string& text) {
   size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool Exists(const std::string& path) {

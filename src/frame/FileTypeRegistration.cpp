@@ -17,16 +17,6 @@ std::string DataHome() {
   return std::string(home && *home ? home : "/tmp") + "/.local/share";
 }
 
-// A desktop-entry Exec argument: double-quoted, with ", `, $ and \ escaped.
-std::string QuoteExecArgument(const std::string& word) {
-  std::string out = "\"";
-  for (char c : word) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 const char* kMimePackage =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
@@ -37,6 +27,15 @@ const char* kMimePackage =
     "</mime-info>\n";
 
 }  // namespace
+
+std::string QuoteExecArgument(const std::string& word) {
+  std::string out = "\"";
+  for (char c : word) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
 
 std::string ProgramPath() {
   std::vector<char> buffer(PATH_MAX + 1);

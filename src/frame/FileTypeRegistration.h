@@ -24,6 +24,9 @@ std::string ProgramPath();
 // failed.
 bool RegisterDatabaseFileType(const std::string& programPath);
 
+// A desktop-entry Exec argument: double-quoted, with ", `, $ and \ escaped.
+std::string QuoteExecArgument(const std::string& word);
+
 // The desktop entry's text for the given program path.
 std::string DesktopEntryText(const std::string& programPath);
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/FileKind.h"
 #include "base/Words.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageBox.h"
@@ -17,11 +18,6 @@ constexpr int kAttempts = 100;
 constexpr auto kPause = std::chrono::milliseconds(100);
 // No attempt starts after it; a window that took the block gets as long again to answer.
 constexpr auto kRetryPeriod = kAttempts * kPause;
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;

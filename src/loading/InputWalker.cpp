@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/FileKind.h"
 #include "base/Words.h"
 #include "loading/ListReader.h"
 
@@ -14,11 +15,6 @@ namespace {
 
 constexpr char kUpdateDirective[] = "!update";
 constexpr char kFileCountDirective[] = "!filecount=";
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 bool EndsWithTxt(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".txt") == 0;

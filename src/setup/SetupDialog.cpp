@@ -11,16 +11,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/FileKind.h"
 #include "setup/SetupBackground.h"
 #include "ui/DialogIcon.h"
 
 namespace gq {
 namespace {
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 void PaintBackground(QWidget* widget) {
   QPalette palette = widget->palette();

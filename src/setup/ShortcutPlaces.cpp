@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <cstdlib>
 
+#include "frame/FileTypeRegistration.h"
+
 namespace gq {
 namespace {
 
@@ -36,16 +38,6 @@ std::string DesktopFolder() {
     if (!folder.empty() && folder != Home()) return folder;
   }
   return Home() + "/Desktop";
-}
-
-// A desktop-entry Exec argument: double-quoted, with ", `, $ and \ escaped.
-std::string QuoteExecArgument(const std::string& word) {
-  std::string out = "\"";
-  for (char c : word) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
 }
 
 std::string FolderOf(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <utility>
 
+#include "base/FileKind.h"
 #include "base/Words.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellLink.h"
@@ -62,16 +63,6 @@ const char* DefaultExtensionOf(FileDialogKind kind) {
     default:
       return "";
   }
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool HasExtension(const std::string& path) {

@@ -22,19 +22,6 @@
 namespace gq {
 namespace {
 
-int OrderModeOf(int listMode) {
-  switch (listMode) {
-    case kListUnsorted:
-      return kOrderByLfdNr;
-    case kListSortedByFile:
-      return kOrderByPath;
-    case kListSearchDuplicates:
-      return kOrderGroups;
-    default:
-      return kOrderListWindow;
-  }
-}
-
 QLineEdit* NamedEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);

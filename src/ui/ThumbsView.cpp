@@ -117,8 +117,8 @@ ThumbsView::~ThumbsView() { m_Engine.focusedPicture = nullptr; }
 
 int32_t ThumbsView::ScrollPosition() const { return verticalScrollBar()->value(); }
 
-int ThumbsView::OrderMode() const {
-  switch (m_ViewMode) {
+int OrderModeOf(int listMode) {
+  switch (listMode) {
     case kListUnsorted:
       return kOrderByLfdNr;
     case kListSortedByFile:
@@ -129,6 +129,8 @@ int ThumbsView::OrderMode() const {
       return kOrderListWindow;
   }
 }
+
+int ThumbsView::OrderMode() const { return OrderModeOf(m_ViewMode); }
 
 ScrollInputs ThumbsView::Inputs() const {
   ScrollInputs in;

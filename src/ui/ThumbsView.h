@@ -32,6 +32,9 @@ class SearchEngine;
 struct ImageRecord;
 class DuplicateGrid;
 
+// The database order (kOrder...) in which a list mode shows its pictures.
+int OrderModeOf(int listMode);
+
 class ThumbsView : public QAbstractScrollArea {
  public:
   struct Hooks {
