@@ -359,7 +359,12 @@ WindowCommands& InstallWindowCommands(ImageRecordDB& db, SearchEngine& engine, L
   window.commandHandler = [commands, dialogs](int id) { return commands->Run(id); };
   window.dropHandler = [commands](const QMimeData& data) { commands->Drop(data); };
   std::weak_ptr<WindowCommands> layer = commands;
-  host.SetHandler(kMsgClose, [layer](unsigned, uintptr_t, intptr_t) {
+  host.SetHandler(kMsgClose, [layer, dialogs](unsigned, uintptr_t how, intptr_t) {
+    if (how == kCloseBySignal) {
+      // As the boxes take their default button, the file dialogs count as cancelled.
+      dialogs->SetRunner(
+          [](FileDialogKind, const std::string&) { return std::vector<std::string>{}; });
+    }
     if (auto commands = layer.lock()) commands->CloseDatabase(false);
     PostQuitMessage(0);
     return intptr_t{0};

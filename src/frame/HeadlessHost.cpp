@@ -46,7 +46,8 @@ class SignalWatcher {
       if (poll(fds, 2, -1) < 0) continue;
       if (fds[1].revents) return;
       signalfd_siginfo info;
-      if (read(m_SignalFd, &info, sizeof info) == sizeof info) target.Post(kMsgClose);
+      if (read(m_SignalFd, &info, sizeof info) == sizeof info)
+        target.Post(kMsgClose, kCloseBySignal);
     }
   }
 

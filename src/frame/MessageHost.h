@@ -9,8 +9,10 @@
 
 namespace gq {
 
-// Asks the main window to end the program (the close command).
+// Asks the main window to end the program (the close command). Its wParam is
+// kCloseBySignal when SIGINT or SIGTERM asked: nobody may be there to answer a dialog.
 inline constexpr unsigned kMsgClose = 0x0010;
+inline constexpr uintptr_t kCloseBySignal = 1;
 
 class MessageHost {
  public:

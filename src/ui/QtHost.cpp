@@ -196,7 +196,7 @@ struct QtHost::Loop {
       signalfd_siginfo info;
       while (read(signalFd, &info, sizeof info) == sizeof info) {
         boxes.reset();  // nobody may be there to answer: boxes take their default button
-        target.Post(kMsgClose);
+        target.Post(kMsgClose, kCloseBySignal);
       }
     });
   }

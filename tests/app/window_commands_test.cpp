@@ -231,6 +231,14 @@ TEST_F(WindowCommandsTest, ExitClosesTheDatabaseOnceWhileTheWindowIsThere) {
   EXPECT_TRUE(FileExists(folder + "/exit.gqdb"));
 }
 
+TEST_F(WindowCommandsTest, ASignalEndsTheProgramWithoutWaitingForAFileDialog) {
+  InstallWindowCommands(db, engine, loader, status, window, *view, host);
+  db.AddRecord(test::MakeTestRecord("/e/1.jpg", 1), false);  // no file: Save asks a name
+  host.Target().Post(kMsgClose, kCloseBySignal);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return db.Count() == 0; }));
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Save Database?"});
+}
+
 TEST(FileDialogsTest, OneDialogAtATimeWithTheFiltersOfItsKind) {
   EXPECT_EQ(NameFilters(FileDialogKind::kSaveDatabase),
             QStringList({"GlimmerQuorum DB (*.gqdb)", "All Files (*)"}));
