@@ -62,21 +62,28 @@ const ToolCommand kCommands[] = {
      "standard error. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
      "Prints a summary: pictures added, skipped as known, errors.",
      RunIndexCommand},
-    {"similar", "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores]",
+    {"similar",
+     "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--json|--csv|-0]",
      "Orders the pictures of the database by similarity to PICTURE (a picture of the\n"
      "database, or any picture file) as Search Similar does, with the criteria of FILE\n"
      "(default: the default criteria), and prints the paths of the places F to L\n"
      "(default 1 to 20; the picture itself is left out), one per line. --scores adds a\n"
-     "tab and the distance to each line.",
+     "tab and the distance to each line. --json prints one object, --csv a table with\n"
+     "the columns path,distance, -0 (--null) each path ended by a NUL byte; see\n"
+     "docs/gqtool-output.md.",
      RunSimilarCommand},
-    {"duplicates", "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json]",
+    {"duplicates",
+     "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]",
      "Runs Search for Duplicates over the database: similarity value (default 20; 0 finds\n"
      "only nearly identical signatures), the criteria of FILE instead of the default\n"
      "similarity criteria, --identity for the additional identity check. Prints the\n"
-     "groups in group-list order as blocks of paths separated by empty lines, or with\n"
-     "--json one object {\"complete\": BOOL, \"groups\": [[PATH, ...], ...]}. The final\n"
-     "status (\"N potential duplicates.\") goes to standard error. Ctrl-C cancels the\n"
-     "search and prints the groups found so far (exit code 130).",
+     "groups in group-list order as blocks of paths separated by empty lines. --json\n"
+     "prints one object whose members carry path, size, width, height and file time,\n"
+     "--csv a table with the columns group,path,size,width,height,time, -0 (--null)\n"
+     "each path ended by a NUL byte and an empty entry between groups; see\n"
+     "docs/gqtool-output.md. The final status (\"N potential duplicates.\") goes to\n"
+     "standard error. Ctrl-C cancels the search and prints the groups found so far\n"
+     "(exit code 130).",
      RunDuplicatesCommand},
     {"mosaic", "mosaic DB SOURCE OUT [--columns 20] [--rows 30] [--width 1024] [--height 768]",
      "Creates a mosaic of SOURCE out of the database's pictures and writes it to OUT\n"

@@ -28,9 +28,10 @@ int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream&
 // gqtool index DB PATH... [--update] [--jobs N] [--quiet]: loads pictures into a database.
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
-// gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores].
+// gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [format].
 int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
-// gqtool duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json].
+// gqtool duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [format],
+// format being --json, --csv or -0 (--null).
 int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool mosaic DB SOURCE OUT [options]: writes a mosaic picture.
 int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);

@@ -1,6 +1,7 @@
 // gqtool similar, duplicates, mosaic and adjust: the search engine from scripts. Each
 // command loads the database, runs on the main thread with a progress line on a
 // terminal, and stops cleanly on Ctrl-C (SIGINT).
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "app/TerminalLine.h"
 #include "app/ToolOptions.h"
@@ -104,21 +106,200 @@ bool PrepareSearch(ImageRecordDB& db, const std::string& criteriaFile, const std
   return OpenDatabase(db, dbPath, command, err);
 }
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when the byte there
+// starts none (overlong forms, surrogates and values past U+10FFFF count as malformed).
+size_t Utf8Length(const std::string& text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) return 1;
+  size_t length = 0;
+  uint32_t point = 0;
+  if (c >= 0xc2 && c <= 0xdf) {
+    length = 2, point = c & 0x1f;
+  } else if (c >= 0xe0 && c <= 0xef) {
+    length = 3, point = c & 0x0f;
+  } else if (c >= 0xf0 && c <= 0xf4) {
+    length = 4, point = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xc0) != 0x80) return 0;
+    point = (point << 6) | (next & 0x3f);
+  }
+  static constexpr uint32_t kLowest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (point < kLowest[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff)) return 0;
+  return length;
+}
+
+// A JSON string of text. A byte that is not part of well-formed UTF-8 becomes the lone
+// surrogate \udcXX (XX its value), which no UTF-8 text can hold: Python's
+// os.fsencode(json.loads(...)) gives the original bytes back.
 std::string JsonString(const std::string& text) {
   std::string json = "\"";
-  for (unsigned char c : text) {
+  char escaped[8];
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = Utf8Length(text, i);
     if (c == '"' || c == '\\') {
       json += '\\';
       json += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+    } else if (c < 0x20 || c == 0x7f || length == 0) {
+      std::snprintf(escaped, sizeof escaped, length == 0 ? "\\udc%02x" : "\\u%04x", c);
       json += escaped;
     } else {
-      json += static_cast<char>(c);
+      json.append(text, i, length);
+      i += length;
+      continue;
     }
+    ++i;
   }
   return json + "\"";
+}
+
+// A CSV field: quoted, with doubled quotes, when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string field = "\"";
+  for (char c : text) field += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return field + "\"";
+}
+
+// How a command prints its list: lines, JSON, CSV with a header row, or NUL-ended paths.
+enum class ListFormat { kPlain, kJson, kCsv, kNull };
+
+// The options that choose the list format; *several is set when more than one is given.
+std::vector<ToolOption> FormatOptions(ListFormat* format, bool* several) {
+  auto choose = [=](std::string name, ListFormat chosen) {
+    return ToolOption{std::move(name),
+                      [=] {
+                        *several = *several || *format != ListFormat::kPlain;
+                        *format = chosen;
+                      },
+                      nullptr};
+  };
+  return {choose("--json", ListFormat::kJson), choose("--csv", ListFormat::kCsv),
+          choose("-0", ListFormat::kNull), choose("--null", ListFormat::kNull)};
+}
+
+// What the disk says of a listed picture's file; exists is false for a stale record.
+struct FileFacts {
+  bool exists = false;
+  int64_t size = 0;
+  std::string time;  // the modification time, UTC, as 2026-12-07T22:03:34Z
+};
+
+FileFacts FactsOf(const std::string& path) {
+  FileFacts facts;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return facts;
+  facts.exists = true;
+  facts.size = info.st_size;
+  std::tm utc{};
+  char text[32];
+  gmtime_r(&info.st_mtime, &utc);
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  facts.time = text;
+  return facts;
+}
+
+void PrintSimilarList(const std::vector<ScoredRecord>& list, const std::string& picture,
+                      ListFormat format, bool scores, std::ostream& out) {
+  if (format == ListFormat::kJson)
+    out << "{\"picture\": " << JsonString(picture) << ", \"similar\": [";
+  if (format == ListFormat::kCsv) out << "path,distance\n";
+  bool first = true;
+  for (const ScoredRecord& entry : list) {
+    if (entry.record == nullptr) continue;
+    const std::string& path = entry.record->m_Path;
+    switch (format) {
+      case ListFormat::kJson:
+        out << (first ? "" : ", ") << "{\"path\": " << JsonString(path)
+            << ", \"distance\": " << entry.distance
+            << ", \"exists\": " << (FactsOf(path).exists ? "true" : "false") << "}";
+        break;
+      case ListFormat::kCsv:
+        out << CsvField(path) << ',' << entry.distance << "\n";
+        break;
+      case ListFormat::kNull:
+        out << path << '\0';
+        break;
+      case ListFormat::kPlain:
+        out << path;
+        if (scores) out << '\t' << entry.distance;
+        out << '\n';
+        break;
+    }
+    first = false;
+  }
+  if (format == ListFormat::kJson) out << "]}\n";
+}
+
+using Groups = std::vector<std::vector<const ImageRecord*>>;
+
+// The duplicate groups in group-list order.
+Groups GroupsOf(ImageRecordDB& db) {
+  Groups groups;
+  int32_t group = -1;
+  iavl_iterator it;
+  iavl_iter_init(&it, &db.GroupList());
+  for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {
+    auto* record = static_cast<ImageRecord*>(item);
+    if (groups.empty() || record->m_GroupNr != group) groups.emplace_back();
+    group = record->m_GroupNr;
+    groups.back().push_back(record);
+  }
+  return groups;
+}
+
+std::string JsonMember(const ImageRecord& record) {
+  const FileFacts facts = FactsOf(record.m_Path);
+  std::string json = "{\"path\": " + JsonString(record.m_Path) +
+                     ", \"exists\": " + (facts.exists ? "true" : "false") + ", \"size\": ";
+  json += facts.exists ? std::to_string(facts.size) : "null";
+  json += ", \"width\": " + std::to_string(record.m_PictureWidth) +
+          ", \"height\": " + std::to_string(record.m_PictureHeight) + ", \"time\": ";
+  return json + (facts.exists ? JsonString(facts.time) : "null") + "}";
+}
+
+std::string CsvMember(size_t group, const ImageRecord& record) {
+  const FileFacts facts = FactsOf(record.m_Path);
+  return std::to_string(group + 1) + "," + CsvField(record.m_Path) + "," +
+         (facts.exists ? std::to_string(facts.size) : "") + "," +
+         std::to_string(record.m_PictureWidth) + "," + std::to_string(record.m_PictureHeight) +
+         "," + facts.time + "\n";
+}
+
+void PrintGroups(const Groups& groups, bool complete, ListFormat format, std::ostream& out) {
+  if (format == ListFormat::kJson) {
+    out << "{\"complete\": " << (complete ? "true" : "false") << ", \"groups\": [";
+  }
+  if (format == ListFormat::kCsv) out << "group,path,size,width,height,time\n";
+  for (size_t g = 0; g < groups.size(); ++g) {
+    if (format == ListFormat::kJson) out << (g ? ", [" : "[");
+    if (g > 0 && format == ListFormat::kPlain) out << '\n';
+    if (g > 0 && format == ListFormat::kNull) out << '\0';
+    for (size_t m = 0; m < groups[g].size(); ++m) {
+      const ImageRecord& record = *groups[g][m];
+      switch (format) {
+        case ListFormat::kJson:
+          out << (m ? ", " : "") << JsonMember(record);
+          break;
+        case ListFormat::kCsv:
+          out << CsvMember(g, record);
+          break;
+        case ListFormat::kNull:
+          out << record.m_Path << '\0';
+          break;
+        case ListFormat::kPlain:
+          out << record.m_Path << '\n';
+          break;
+      }
+    }
+    if (format == ListFormat::kJson) out << "]";
+  }
+  if (format == ListFormat::kJson) out << "]}\n";
 }
 
 // The mosaic's options; --criteria also selects the criteria it reads.
@@ -151,16 +332,17 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   std::vector<std::string> positional;
   int32_t first = 1, last = 20;
   std::string criteriaFile;
-  bool scores = false;
-  const OptionProblem problem =
-      ParseToolOptions(args,
-                       {NumberOption("--first", 1, INT32_MAX / 2, &first),
-                        NumberOption("--last", 1, INT32_MAX / 2, &last),
-                        TextOption("--criteria", &criteriaFile), FlagOption("--scores", &scores)},
-                       &positional);
-  if (problem || positional.size() != 2) {
+  bool scores = false, several = false;
+  ListFormat format = ListFormat::kPlain;
+  std::vector<ToolOption> options = FormatOptions(&format, &several);
+  options.insert(options.end(),
+                 {NumberOption("--first", 1, INT32_MAX / 2, &first),
+                  NumberOption("--last", 1, INT32_MAX / 2, &last),
+                  TextOption("--criteria", &criteriaFile), FlagOption("--scores", &scores)});
+  const OptionProblem problem = ParseToolOptions(args, options, &positional);
+  if (problem || several || positional.size() != 2) {
     err << "gqtool similar: usage: gqtool similar DB PICTURE [--first F] [--last L] "
-           "[--criteria FILE] [--scores]\n";
+           "[--criteria FILE] [--scores] [--json|--csv|-0]\n";
     return 2;
   }
   ImageRecordDB db;
@@ -177,12 +359,7 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   }
   const std::vector<ScoredRecord> list =
       engine.SimilarList(record, first, last, BuildWeights(CurrentCriteria()));
-  for (const ScoredRecord& entry : list) {
-    if (entry.record == nullptr) continue;
-    out << entry.record->m_Path;
-    if (scores) out << '\t' << entry.distance;
-    out << '\n';
-  }
+  PrintSimilarList(list, positional[1], format, scores, out);
   if (outside != nullptr) DestroyRecord(outside);
   return 0;
 }
@@ -191,15 +368,16 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   std::vector<std::string> positional;
   std::string criteriaFile;
   int32_t similarity = kDefaultDuplicateSimilarity;
-  bool identity = false, json = false;
-  const OptionProblem problem = ParseToolOptions(
-      args,
-      {NumberOption("--similarity", 0, 100, &similarity), TextOption("--criteria", &criteriaFile),
-       FlagOption("--identity", &identity), FlagOption("--json", &json)},
-      &positional);
-  if (problem || positional.size() != 1) {
+  bool identity = false, several = false;
+  ListFormat format = ListFormat::kPlain;
+  std::vector<ToolOption> options = FormatOptions(&format, &several);
+  options.insert(options.end(),
+                 {NumberOption("--similarity", 0, 100, &similarity),
+                  TextOption("--criteria", &criteriaFile), FlagOption("--identity", &identity)});
+  const OptionProblem problem = ParseToolOptions(args, options, &positional);
+  if (problem || several || positional.size() != 1) {
     err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
-           "[--criteria FILE] [--identity] [--json]\n";
+           "[--criteria FILE] [--identity] [--json|--csv|-0]\n";
     return 2;
   }
   ImageRecordDB db;
@@ -227,32 +405,7 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   line.Clear();
   err << status << "\n";
 
-  std::vector<std::vector<std::string>> groups;
-  int32_t group = -1;
-  iavl_iterator it;
-  iavl_iter_init(&it, &db.GroupList());
-  for (void* item = iavl_iter_first(&it); item != nullptr; item = iavl_iter_next(&it)) {
-    auto* record = static_cast<ImageRecord*>(item);
-    if (groups.empty() || record->m_GroupNr != group) groups.emplace_back();
-    group = record->m_GroupNr;
-    groups.back().push_back(record->m_Path);
-  }
-  if (json) {
-    out << "{\"complete\": " << (outcome == RunOutcome::kFinished ? "true" : "false")
-        << ", \"groups\": [";
-    for (size_t g = 0; g < groups.size(); ++g) {
-      out << (g ? ", [" : "[");
-      for (size_t m = 0; m < groups[g].size(); ++m)
-        out << (m ? ", " : "") << JsonString(groups[g][m]);
-      out << "]";
-    }
-    out << "]}\n";
-  } else {
-    for (size_t g = 0; g < groups.size(); ++g) {
-      if (g > 0) out << '\n';
-      for (const std::string& path : groups[g]) out << path << '\n';
-    }
-  }
+  PrintGroups(GroupsOf(db), outcome == RunOutcome::kFinished, format, out);
   return outcome == RunOutcome::kFinished ? 0 : kExitInterrupted;
 }
 
