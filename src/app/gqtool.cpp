@@ -73,16 +73,29 @@ const ToolCommand kCommands[] = {
      "docs/gqtool-output.md.",
      RunSimilarCommand},
     {"duplicates",
-     "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]",
+     "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]\n"
+     "         [--details] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] [--dry-run]",
      "Runs Search for Duplicates over the database: similarity value (default 20; 0 finds\n"
      "only nearly identical signatures), the criteria of FILE instead of the default\n"
      "similarity criteria, --identity for the additional identity check. Prints the\n"
-     "groups in group-list order as blocks of paths separated by empty lines. --json\n"
-     "prints one object whose members carry path, size, width, height and file time,\n"
-     "--csv a table with the columns group,path,size,width,height,time, -0 (--null)\n"
-     "each path ended by a NUL byte and an empty entry between groups; see\n"
-     "docs/gqtool-output.md. The final status (\"N potential duplicates.\") goes to\n"
-     "standard error. Ctrl-C cancels the search and prints the groups found so far\n"
+     "groups in group-list order as blocks of paths separated by empty lines; --details\n"
+     "adds a tab and the file size in bytes, the picture's WIDTHxHEIGHT and the file time\n"
+     "(UTC) to each path (\"missing\" for a file that no longer exists). --json prints one\n"
+     "object whose members carry the same, --csv a table with the columns\n"
+     "group,path,size,width,height,time,keep, -0 (--null) each path ended by a NUL byte\n"
+     "and an empty entry between groups; see docs/gqtool-output.md.\n"
+     "--keep largest|newest|oldest|first-folder marks one copy of each group to keep:\n"
+     "the most pixels (then bytes), the newest or oldest file time, or the first folder\n"
+     "in path order. With --reference DIR every copy under DIR is kept and the others of\n"
+     "its group are dropped (a group without one follows --keep, or keeps every copy).\n"
+     "Plain lines then start with \"keep\" or \"drop\" and a tab.\n"
+     "--trash moves every dropped copy to the desktop trash ($XDG_DATA_HOME/Trash),\n"
+     "--move-to DIR below DIR (its path relative to the current folder when it lies\n"
+     "under it, else its whole path); both take the moved pictures out of the database\n"
+     "and report each move on standard error, and --dry-run only reports. Files are\n"
+     "only renamed (one on another file system is reported and stays), never deleted.\n"
+     "The final status (\"N potential duplicates.\") goes to standard error.\n"
+     "Ctrl-C cancels the search and prints the groups found so far, moving nothing\n"
      "(exit code 130).",
      RunDuplicatesCommand},
     {"mosaic", "mosaic DB SOURCE OUT [--columns 20] [--rows 30] [--width 1024] [--height 768]",

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "app/FileDisposal.h"
 #include "app/TerminalLine.h"
 #include "app/ToolOptions.h"
 #include "app/gqtool.h"
@@ -187,7 +188,8 @@ std::vector<ToolOption> FormatOptions(ListFormat* format, bool* several) {
 struct FileFacts {
   bool exists = false;
   int64_t size = 0;
-  std::string time;  // the modification time, UTC, as 2026-12-07T22:03:34Z
+  int64_t seconds = 0;  // the modification time
+  std::string time;     // the same, UTC, as 2026-12-07T22:03:34Z
 };
 
 FileFacts FactsOf(const std::string& path) {
@@ -196,6 +198,7 @@ FileFacts FactsOf(const std::string& path) {
   if (stat(path.c_str(), &info) != 0) return facts;
   facts.exists = true;
   facts.size = info.st_size;
+  facts.seconds = info.st_mtime;
   std::tm utc{};
   char text[32];
   gmtime_r(&info.st_mtime, &utc);
@@ -236,7 +239,13 @@ void PrintSimilarList(const std::vector<ScoredRecord>& list, const std::string& 
   if (format == ListFormat::kJson) out << "]}\n";
 }
 
-using Groups = std::vector<std::vector<const ImageRecord*>>;
+// A member of a duplicate group; keep is false for a copy proposed for removal.
+struct Member {
+  ImageRecord* record = nullptr;
+  FileFacts facts;
+  bool keep = true;
+};
+using Groups = std::vector<std::vector<Member>>;
 
 // The duplicate groups in group-list order.
 Groups GroupsOf(ImageRecordDB& db) {
@@ -248,58 +257,250 @@ Groups GroupsOf(ImageRecordDB& db) {
     auto* record = static_cast<ImageRecord*>(item);
     if (groups.empty() || record->m_GroupNr != group) groups.emplace_back();
     group = record->m_GroupNr;
-    groups.back().push_back(record);
+    groups.back().push_back({record, FactsOf(record->m_Path)});
   }
   return groups;
 }
 
-std::string JsonMember(const ImageRecord& record) {
-  const FileFacts facts = FactsOf(record.m_Path);
+// Which copy of a group --keep keeps.
+enum class KeepRule { kNone, kLargest, kNewest, kOldest, kFirstFolder };
+
+bool ReadKeepRule(const std::string& text, KeepRule* rule) {
+  static const std::pair<const char*, KeepRule> kRules[] = {
+      {"largest", KeepRule::kLargest},
+      {"newest", KeepRule::kNewest},
+      {"oldest", KeepRule::kOldest},
+      {"first-folder", KeepRule::kFirstFolder}};
+  for (const auto& [name, value] : kRules) {
+    if (text == name) *rule = value;
+  }
+  return *rule != KeepRule::kNone;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+// Whether a is a better copy to keep than b under the rule.
+bool Better(const Member& a, const Member& b, KeepRule rule) {
+  const int64_t pixelsA = int64_t{a.record->m_PictureWidth} * a.record->m_PictureHeight;
+  const int64_t pixelsB = int64_t{b.record->m_PictureWidth} * b.record->m_PictureHeight;
+  switch (rule) {
+    case KeepRule::kLargest:
+      return pixelsA != pixelsB ? pixelsA > pixelsB : a.facts.size > b.facts.size;
+    case KeepRule::kNewest:
+      return a.facts.seconds > b.facts.seconds;
+    case KeepRule::kOldest:
+      return a.facts.seconds < b.facts.seconds;
+    default:
+      return std::pair(FolderOf(a.record->m_Path), a.record->m_Path) <
+             std::pair(FolderOf(b.record->m_Path), b.record->m_Path);
+  }
+}
+
+// Marks the copies to keep: those under the reference folder when the group has any,
+// else the one the rule picks among the existing files. Without either every copy stays.
+void MarkKeepers(std::vector<Member>& group, KeepRule rule, const std::string& reference) {
+  bool referenced = false;
+  for (Member& member : group) {
+    member.keep = !reference.empty() && member.record->m_Path.rfind(reference + "/", 0) == 0;
+    referenced = referenced || member.keep;
+  }
+  if (referenced) return;
+  Member* best = nullptr;
+  for (Member& member : group) {
+    if (member.facts.exists && (best == nullptr || Better(member, *best, rule))) best = &member;
+  }
+  for (Member& member : group)
+    member.keep = rule == KeepRule::kNone || best == nullptr || &member == best;
+}
+
+std::string JsonMember(const Member& member, bool marked) {
+  const ImageRecord& record = *member.record;
+  const FileFacts& facts = member.facts;
   std::string json = "{\"path\": " + JsonString(record.m_Path) +
                      ", \"exists\": " + (facts.exists ? "true" : "false") + ", \"size\": ";
   json += facts.exists ? std::to_string(facts.size) : "null";
   json += ", \"width\": " + std::to_string(record.m_PictureWidth) +
           ", \"height\": " + std::to_string(record.m_PictureHeight) + ", \"time\": ";
-  return json + (facts.exists ? JsonString(facts.time) : "null") + "}";
+  json += facts.exists ? JsonString(facts.time) : "null";
+  if (marked) json += member.keep ? ", \"keep\": true" : ", \"keep\": false";
+  return json + "}";
 }
 
-std::string CsvMember(size_t group, const ImageRecord& record) {
-  const FileFacts facts = FactsOf(record.m_Path);
+std::string CsvMember(size_t group, const Member& member, bool marked) {
+  const ImageRecord& record = *member.record;
+  const FileFacts& facts = member.facts;
   return std::to_string(group + 1) + "," + CsvField(record.m_Path) + "," +
          (facts.exists ? std::to_string(facts.size) : "") + "," +
          std::to_string(record.m_PictureWidth) + "," + std::to_string(record.m_PictureHeight) +
-         "," + facts.time + "\n";
+         "," + facts.time + "," + (marked ? (member.keep ? "1" : "0") : "") + "\n";
 }
 
-void PrintGroups(const Groups& groups, bool complete, ListFormat format, std::ostream& out) {
+// A plain line: the path, with a keep/drop column first when copies are marked and the
+// size, picture size and file time after it with details.
+std::string PlainMember(const Member& member, bool marked, bool details) {
+  std::string line = marked ? (member.keep ? "keep\t" : "drop\t") : "";
+  line += member.record->m_Path;
+  if (details) {
+    line += "\t" + (member.facts.exists ? std::to_string(member.facts.size) : "missing") + "\t" +
+            std::to_string(member.record->m_PictureWidth) + "x" +
+            std::to_string(member.record->m_PictureHeight) + "\t" + member.facts.time;
+  }
+  return line + "\n";
+}
+
+void PrintGroups(const Groups& groups, bool complete, ListFormat format, bool marked, bool details,
+                 std::ostream& out) {
   if (format == ListFormat::kJson) {
     out << "{\"complete\": " << (complete ? "true" : "false") << ", \"groups\": [";
   }
-  if (format == ListFormat::kCsv) out << "group,path,size,width,height,time\n";
+  if (format == ListFormat::kCsv) out << "group,path,size,width,height,time,keep\n";
   for (size_t g = 0; g < groups.size(); ++g) {
     if (format == ListFormat::kJson) out << (g ? ", [" : "[");
     if (g > 0 && format == ListFormat::kPlain) out << '\n';
     if (g > 0 && format == ListFormat::kNull) out << '\0';
     for (size_t m = 0; m < groups[g].size(); ++m) {
-      const ImageRecord& record = *groups[g][m];
+      const Member& member = groups[g][m];
       switch (format) {
         case ListFormat::kJson:
-          out << (m ? ", " : "") << JsonMember(record);
+          out << (m ? ", " : "") << JsonMember(member, marked);
           break;
         case ListFormat::kCsv:
-          out << CsvMember(g, record);
+          out << CsvMember(g, member, marked);
           break;
         case ListFormat::kNull:
-          out << record.m_Path << '\0';
+          out << member.record->m_Path << '\0';
           break;
         case ListFormat::kPlain:
-          out << record.m_Path << '\n';
+          out << PlainMember(member, marked, details);
           break;
       }
     }
     if (format == ListFormat::kJson) out << "]";
   }
   if (format == ListFormat::kJson) out << "]}\n";
+}
+
+// Where --trash or --move-to puts the copies that are not kept.
+struct Disposal {
+  bool trash = false;
+  std::string moveTo;
+  bool dryRun = false;
+};
+
+// Moves one copy as disposal says (or with a dry run reports what it would do); true
+// when the file was moved.
+bool Dispose(const std::string& path, const Disposal& disposal, std::ostream& err, bool* failed) {
+  const std::string target = disposal.trash ? "the trash" : PlaceBelow(disposal.moveTo, path);
+  if (disposal.dryRun) {
+    err << "would move " << path << " to " << target << "\n";
+    return false;
+  }
+  std::string trashedAs, error;
+  const bool moved =
+      disposal.trash ? MoveToTrash(path, &trashedAs, &error) : MoveFile(path, target, &error);
+  if (moved) {
+    err << "moved " << path << " to " << target << "\n";
+  } else {
+    err << "gqtool duplicates: cannot move " << path << ": " << error << "\n";
+    *failed = true;
+  }
+  return moved;
+}
+
+// Moves every existing copy that is not kept and takes its record out of the database,
+// then saves the database. False when a file could not be moved or the save failed.
+bool DisposeCopies(ImageRecordDB& db, const Groups& groups, const Disposal& disposal,
+                   std::ostream& err) {
+  bool failed = false, removed = false;
+  for (const std::vector<Member>& group : groups) {
+    for (const Member& member : group) {
+      if (member.keep || !member.facts.exists) continue;
+      if (Dispose(member.record->m_Path, disposal, err, &failed)) {
+        db.RemoveRecord(member.record);
+        removed = true;
+      }
+    }
+  }
+  if (removed && !FlushDatabase(db)) {
+    err << "gqtool duplicates: cannot save the database\n";
+    return false;
+  }
+  return !failed;
+}
+
+// What gqtool duplicates was asked to do.
+struct DuplicatesRequest {
+  std::string database, criteriaFile, reference;
+  int32_t similarity = kDefaultDuplicateSimilarity;
+  bool identity = false, details = false;
+  ListFormat format = ListFormat::kPlain;
+  KeepRule rule = KeepRule::kNone;
+  Disposal disposal;
+  bool Marked() const { return rule != KeepRule::kNone || !reference.empty(); }
+  bool Disposing() const { return disposal.trash || !disposal.moveTo.empty(); }
+};
+
+// Reads the arguments of gqtool duplicates; on a usage error reports it on err.
+bool ParseDuplicatesRequest(const ToolArguments& args, DuplicatesRequest* request,
+                            std::ostream& err) {
+  std::vector<std::string> positional;
+  bool several = false;
+  Disposal& disposal = request->disposal;
+  std::vector<ToolOption> options = FormatOptions(&request->format, &several);
+  options.insert(options.end(),
+                 {NumberOption("--similarity", 0, 100, &request->similarity),
+                  TextOption("--criteria", &request->criteriaFile),
+                  FlagOption("--identity", &request->identity),
+                  FlagOption("--details", &request->details),
+                  {"--keep", nullptr,
+                   [=](const std::string& value) { return ReadKeepRule(value, &request->rule); }},
+                  TextOption("--reference", &request->reference),
+                  FlagOption("--trash", &disposal.trash),
+                  TextOption("--move-to", &disposal.moveTo),
+                  FlagOption("--dry-run", &disposal.dryRun)});
+  const OptionProblem problem = ParseToolOptions(args, options, &positional);
+  const bool badDisposal = (request->Disposing() && !request->Marked()) ||
+                           (disposal.trash && !disposal.moveTo.empty()) ||
+                           (disposal.dryRun && !request->Disposing());
+  if (problem || several || badDisposal || positional.size() != 1) {
+    err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
+           "[--criteria FILE] [--identity] [--json|--csv|-0] [--details] "
+           "[--keep largest|newest|oldest|first-folder] [--reference DIR] "
+           "[--trash|--move-to DIR [--dry-run]]\n";
+    if (badDisposal) {
+      err << "--trash and --move-to need --keep or --reference and exclude each other; "
+             "--dry-run needs one of them\n";
+    }
+    return false;
+  }
+  request->database = positional[0];
+  if (!request->reference.empty()) request->reference = AbsolutePath(request->reference);
+  if (!disposal.moveTo.empty()) disposal.moveTo = AbsolutePath(disposal.moveTo);
+  return true;
+}
+
+// Runs the duplicate search with a progress line; Ctrl-C cancels it. The final status
+// goes to err.
+RunOutcome SearchDuplicates(SearchEngine& engine, const DuplicatesRequest& request,
+                            std::ostream& err) {
+  InterruptGuard interrupt;
+  TerminalLine line;
+  std::string status;
+  RunnerHooks hooks;
+  const bool criteria = !request.criteriaFile.empty();
+  hooks.statusText = [&](const std::string& text) { status = text; };
+  hooks.setProgress = [&](int percent) { line.Show(status + " " + std::to_string(percent) + "%"); };
+  hooks.dispatchMessages = [&] {
+    if (InterruptGuard::Interrupted() && engine.Duplicates().Running()) {
+      RunDuplicateSearch(engine, criteria, request.identity, request.similarity, hooks);
+    }
+    return true;
+  };
+  const RunOutcome outcome =
+      RunDuplicateSearch(engine, criteria, request.identity, request.similarity, hooks);
+  line.Clear();
+  err << status << "\n";
+  return outcome;
 }
 
 // The mosaic's options; --criteria also selects the criteria it reads.
@@ -365,48 +566,19 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
 }
 
 int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> positional;
-  std::string criteriaFile;
-  int32_t similarity = kDefaultDuplicateSimilarity;
-  bool identity = false, several = false;
-  ListFormat format = ListFormat::kPlain;
-  std::vector<ToolOption> options = FormatOptions(&format, &several);
-  options.insert(options.end(),
-                 {NumberOption("--similarity", 0, 100, &similarity),
-                  TextOption("--criteria", &criteriaFile), FlagOption("--identity", &identity)});
-  const OptionProblem problem = ParseToolOptions(args, options, &positional);
-  if (problem || several || positional.size() != 1) {
-    err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
-           "[--criteria FILE] [--identity] [--json|--csv|-0]\n";
-    return 2;
-  }
+  DuplicatesRequest request;
+  if (!ParseDuplicatesRequest(args, &request, err)) return 2;
   ImageRecordDB db;
   SearchEngine engine(db);
-  if (!PrepareSearch(db, criteriaFile, positional[0], "duplicates", err)) return 1;
-
-  InterruptGuard interrupt;
-  TerminalLine line;
-  std::string status;
-  int percent = 0;
-  RunnerHooks hooks;
-  hooks.statusText = [&](const std::string& text) { status = text; };
-  hooks.setProgress = [&](int value) {
-    percent = value;
-    line.Show(status + " " + std::to_string(percent) + "%");
-  };
-  hooks.dispatchMessages = [&] {
-    if (InterruptGuard::Interrupted() && engine.Duplicates().Running()) {
-      RunDuplicateSearch(engine, !criteriaFile.empty(), identity, similarity, hooks);
-    }
-    return true;
-  };
-  const RunOutcome outcome =
-      RunDuplicateSearch(engine, !criteriaFile.empty(), identity, similarity, hooks);
-  line.Clear();
-  err << status << "\n";
-
-  PrintGroups(GroupsOf(db), outcome == RunOutcome::kFinished, format, out);
-  return outcome == RunOutcome::kFinished ? 0 : kExitInterrupted;
+  if (!PrepareSearch(db, request.criteriaFile, request.database, "duplicates", err)) return 1;
+  const RunOutcome outcome = SearchDuplicates(engine, request, err);
+  Groups groups = GroupsOf(db);
+  for (std::vector<Member>& group : groups) MarkKeepers(group, request.rule, request.reference);
+  PrintGroups(groups, outcome == RunOutcome::kFinished, request.format, request.Marked(),
+              request.details, out);
+  if (outcome != RunOutcome::kFinished) return kExitInterrupted;
+  if (request.Disposing() && !DisposeCopies(db, groups, request.disposal, err)) return 1;
+  return 0;
 }
 
 int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {

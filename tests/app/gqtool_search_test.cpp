@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "base/TextFile.h"
 #include "db/DatabaseOps.h"
 #include "search/SearchTestSupport.h"
 #include "signature/CriteriaFile.h"
@@ -131,6 +133,67 @@ TEST_F(GqtoolSearch, ListsForScriptsKeepAnyFileName) {
     EXPECT_EQ(read.out, c.expected) << c.words[0] << " " << c.kind << ": " << run.out;
   }
   EXPECT_EQ(Run({"duplicates", database, "--json", "--csv"}).exitCode, 2);
+}
+
+// Every file below folder with its bytes.
+std::map<std::string, std::string> TreeOf(const std::string& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) ReadWholeTextFile(entry.path(), -1, &tree[entry.path()]);
+  }
+  return tree;
+}
+
+TEST_F(GqtoolSearch, DuplicateCopiesGoToTheTrashOrAFolderButNeverTheReference) {
+  const std::string folder = s_Folder + "/dups";
+  const std::string reference = folder + "/ref/a.png", copy = folder + "/b %\xff.png";
+  const std::string big = folder + "/sub/big.png", small = folder + "/sub/small.png";
+  std::filesystem::create_directories(folder + "/ref");
+  std::filesystem::create_directory(folder + "/sub");
+  Save(test::GeneratedPicture(80, 160, 120), reference);
+  std::filesystem::copy_file(reference, copy);
+  Save(test::GeneratedPicture(81, 160, 120), big);
+  const cv::Mat pixels = cv::imread(big);
+  ASSERT_TRUE(cv::imwrite(big, pixels, {cv::IMWRITE_PNG_COMPRESSION, 0}));
+  ASSERT_TRUE(cv::imwrite(small, pixels, {cv::IMWRITE_PNG_COMPRESSION, 9}));
+  const std::string database = s_Folder + "/dups.gqdb";
+  ASSERT_EQ(Run({"index", database, folder, "--quiet"}).exitCode, 0);
+  const std::vector<std::string> keep = {"duplicates", database,      "--keep",
+                                         "largest",    "--reference", "dups/ref"};
+
+  std::string databaseBefore, databaseAfter;
+  ReadWholeTextFile(database, -1, &databaseBefore);
+  const auto before = TreeOf(folder);
+  auto dryRun = keep;
+  dryRun.insert(dryRun.end(), {"--trash", "--dry-run", "--details"});
+  const ToolRun dry = Run(dryRun);
+  EXPECT_EQ(dry.exitCode, 0);
+  EXPECT_NE(dry.out.find("keep\t" + reference + "\t"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("drop\t" + copy + "\t"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("keep\t" + big + "\t"), std::string::npos) << dry.out;
+  ReadWholeTextFile(database, -1, &databaseAfter);
+  EXPECT_TRUE(TreeOf(folder) == before && databaseAfter == databaseBefore)
+      << "a dry run changes nothing";
+
+  auto trash = keep;
+  trash.push_back("--trash");
+  ASSERT_EQ(Run(trash).exitCode, 0);
+  const std::string info = s_Folder + "/data/Trash/info/b %\xff.png.trashinfo";
+  std::string infoText;
+  ASSERT_TRUE(ReadWholeTextFile(info, -1, &infoText));
+  EXPECT_EQ(infoText.substr(0, infoText.find("DeletionDate=")),
+            "[Trash Info]\nPath=" + s_Folder + "/dups/b%20%25%FF.png\n");
+  EXPECT_TRUE(std::filesystem::exists(s_Folder + "/data/Trash/files/small.png"));
+  EXPECT_FALSE(std::filesystem::exists(copy));
+  EXPECT_TRUE(std::filesystem::exists(reference));
+  EXPECT_EQ(Run({"duplicates", database}).out, "") << "the records went with the files";
+
+  std::filesystem::copy_file(big, small);
+  ASSERT_EQ(Run({"index", database, folder, "--quiet"}).exitCode, 0);
+  ASSERT_EQ(Run({"duplicates", database, "--keep", "first-folder", "--move-to", "moved"}).exitCode,
+            0);
+  EXPECT_TRUE(std::filesystem::exists(s_Folder + "/moved/dups/sub/small.png"));
+  EXPECT_TRUE(std::filesystem::exists(big));
 }
 
 // A database written in this process with the pictures of the given seeds at the paths.
