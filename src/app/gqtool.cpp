@@ -63,24 +63,30 @@ const ToolCommand kCommands[] = {
      "Prints a summary: pictures added, skipped as known, errors.",
      RunIndexCommand},
     {"similar",
-     "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--json|--csv|-0]",
+     "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]\n"
+     "         [--json|--csv|-0]",
      "Orders the pictures of the database by similarity to PICTURE (a picture of the\n"
      "database, or any picture file) as Search Similar does, with the criteria of FILE\n"
      "(default: the default criteria), and prints the paths of the places F to L\n"
      "(default 1 to 20; the picture itself is left out), one per line. --scores adds a\n"
      "tab and the distance to each line. --json prints one object, --csv a table with\n"
      "the columns path,distance, -0 (--null) each path ended by a NUL byte; see\n"
-     "docs/gqtool-output.md.",
+     "docs/gqtool-output.md. Records whose file no longer exists are named on standard\n"
+     "error (and marked in the JSON); --existing leaves them out of the list, and\n"
+     "gqtool index DB --update removes them from the database.",
      RunSimilarCommand},
     {"duplicates",
      "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]\n"
-     "         [--details] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] [--dry-run]",
+     "         [--details] [--existing] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] "
+     "[--dry-run]",
      "Runs Search for Duplicates over the database: similarity value (default 20; 0 finds\n"
      "only nearly identical signatures), the criteria of FILE instead of the default\n"
      "similarity criteria, --identity for the additional identity check. Prints the\n"
      "groups in group-list order as blocks of paths separated by empty lines; --details\n"
      "adds a tab and the file size in bytes, the picture's WIDTHxHEIGHT and the file time\n"
-     "(UTC) to each path (\"missing\" for a file that no longer exists). --json prints one\n"
+     "(UTC) to each path (\"missing\" for a file that no longer exists). Such stale\n"
+     "records are also named on standard error; --existing leaves them out (and a group\n"
+     "left with one picture), gqtool index DB --update removes them. --json prints one\n"
      "object whose members carry the same, --csv a table with the columns\n"
      "group,path,size,width,height,time,keep, -0 (--null) each path ended by a NUL byte\n"
      "and an empty entry between groups; see docs/gqtool-output.md.\n"

@@ -28,11 +28,12 @@ int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream&
 // gqtool index DB PATH... [--update] [--jobs N] [--quiet]: loads pictures into a database.
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
-// gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [format].
+// gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]
+// [format].
 int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [format]
-// [--details] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] [--dry-run], format
-// being --json, --csv or -0 (--null).
+// [--details] [--existing] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] [--dry-run],
+// format being --json, --csv or -0 (--null).
 int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool mosaic DB SOURCE OUT [options]: writes a mosaic picture.
 int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);

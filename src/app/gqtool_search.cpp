@@ -207,20 +207,54 @@ FileFacts FactsOf(const std::string& path) {
   return facts;
 }
 
-void PrintSimilarList(const std::vector<ScoredRecord>& list, const std::string& picture,
+// Names the listed records whose file is gone on err and suggests the update that
+// removes them.
+void ReportStale(const std::vector<std::string>& stale, const char* command,
+                 const std::string& database, bool leftOut, std::ostream& err) {
+  for (const std::string& path : stale) {
+    err << "gqtool " << command << ": no longer on disk" << (leftOut ? " (left out): " : ": ")
+        << path << "\n";
+  }
+  if (stale.empty()) return;
+  err << "gqtool " << command << ": " << (leftOut ? "" : "--existing leaves such records out; ")
+      << "gqtool index " << database << " --update removes them from the database\n";
+}
+
+// A place of the similar list and whether its file still exists.
+struct SimilarEntry {
+  const ImageRecord* record = nullptr;
+  double distance = 0;
+  bool exists = true;
+};
+
+// The places of the list, without those whose file is gone when existing is set; the
+// paths of the records whose file is gone go to *stale.
+std::vector<SimilarEntry> SimilarEntries(const std::vector<ScoredRecord>& list, bool existing,
+                                         std::vector<std::string>* stale) {
+  std::vector<SimilarEntry> entries;
+  for (const ScoredRecord& scored : list) {
+    if (scored.record == nullptr) continue;
+    const bool exists = FactsOf(scored.record->m_Path).exists;
+    if (!exists) stale->push_back(scored.record->m_Path);
+    if (exists || !existing) entries.push_back({scored.record, scored.distance, exists});
+  }
+  return entries;
+}
+
+void PrintSimilarList(const std::vector<SimilarEntry>& list, const std::string& picture,
                       ListFormat format, bool scores, std::ostream& out) {
-  if (format == ListFormat::kJson)
+  if (format == ListFormat::kJson) {
     out << "{\"picture\": " << JsonString(picture) << ", \"similar\": [";
+  }
   if (format == ListFormat::kCsv) out << "path,distance\n";
   bool first = true;
-  for (const ScoredRecord& entry : list) {
-    if (entry.record == nullptr) continue;
+  for (const SimilarEntry& entry : list) {
     const std::string& path = entry.record->m_Path;
     switch (format) {
       case ListFormat::kJson:
         out << (first ? "" : ", ") << "{\"path\": " << JsonString(path)
             << ", \"distance\": " << entry.distance
-            << ", \"exists\": " << (FactsOf(path).exists ? "true" : "false") << "}";
+            << ", \"exists\": " << (entry.exists ? "true" : "false") << "}";
         break;
       case ListFormat::kCsv:
         out << CsvField(path) << ',' << entry.distance << "\n";
@@ -260,6 +294,20 @@ Groups GroupsOf(ImageRecordDB& db) {
     groups.back().push_back({record, FactsOf(record->m_Path)});
   }
   return groups;
+}
+
+// The paths of the members whose file is gone; with existing they leave their group,
+// and a group left with one member goes.
+std::vector<std::string> TakeStale(Groups& groups, bool existing) {
+  std::vector<std::string> stale;
+  for (std::vector<Member>& group : groups) {
+    for (const Member& member : group) {
+      if (!member.facts.exists) stale.push_back(member.record->m_Path);
+    }
+    if (existing) std::erase_if(group, [](const Member& member) { return !member.facts.exists; });
+  }
+  std::erase_if(groups, [](const std::vector<Member>& group) { return group.size() < 2; });
+  return stale;
 }
 
 // Which copy of a group --keep keeps.
@@ -432,7 +480,7 @@ bool DisposeCopies(ImageRecordDB& db, const Groups& groups, const Disposal& disp
 struct DuplicatesRequest {
   std::string database, criteriaFile, reference;
   int32_t similarity = kDefaultDuplicateSimilarity;
-  bool identity = false, details = false;
+  bool identity = false, details = false, existing = false;
   ListFormat format = ListFormat::kPlain;
   KeepRule rule = KeepRule::kNone;
   Disposal disposal;
@@ -452,6 +500,7 @@ bool ParseDuplicatesRequest(const ToolArguments& args, DuplicatesRequest* reques
                   TextOption("--criteria", &request->criteriaFile),
                   FlagOption("--identity", &request->identity),
                   FlagOption("--details", &request->details),
+                  FlagOption("--existing", &request->existing),
                   {"--keep", nullptr,
                    [=](const std::string& value) { return ReadKeepRule(value, &request->rule); }},
                   TextOption("--reference", &request->reference),
@@ -464,7 +513,7 @@ bool ParseDuplicatesRequest(const ToolArguments& args, DuplicatesRequest* reques
                            (disposal.dryRun && !request->Disposing());
   if (problem || several || badDisposal || positional.size() != 1) {
     err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
-           "[--criteria FILE] [--identity] [--json|--csv|-0] [--details] "
+           "[--criteria FILE] [--identity] [--json|--csv|-0] [--details] [--existing] "
            "[--keep largest|newest|oldest|first-folder] [--reference DIR] "
            "[--trash|--move-to DIR [--dry-run]]\n";
     if (badDisposal) {
@@ -533,17 +582,18 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   std::vector<std::string> positional;
   int32_t first = 1, last = 20;
   std::string criteriaFile;
-  bool scores = false, several = false;
+  bool scores = false, several = false, existing = false;
   ListFormat format = ListFormat::kPlain;
   std::vector<ToolOption> options = FormatOptions(&format, &several);
-  options.insert(options.end(),
-                 {NumberOption("--first", 1, INT32_MAX / 2, &first),
-                  NumberOption("--last", 1, INT32_MAX / 2, &last),
-                  TextOption("--criteria", &criteriaFile), FlagOption("--scores", &scores)});
+  options.insert(
+      options.end(),
+      {NumberOption("--first", 1, INT32_MAX / 2, &first),
+       NumberOption("--last", 1, INT32_MAX / 2, &last), TextOption("--criteria", &criteriaFile),
+       FlagOption("--scores", &scores), FlagOption("--existing", &existing)});
   const OptionProblem problem = ParseToolOptions(args, options, &positional);
   if (problem || several || positional.size() != 2) {
     err << "gqtool similar: usage: gqtool similar DB PICTURE [--first F] [--last L] "
-           "[--criteria FILE] [--scores] [--json|--csv|-0]\n";
+           "[--criteria FILE] [--scores] [--existing] [--json|--csv|-0]\n";
     return 2;
   }
   ImageRecordDB db;
@@ -560,7 +610,9 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   }
   const std::vector<ScoredRecord> list =
       engine.SimilarList(record, first, last, BuildWeights(CurrentCriteria()));
-  PrintSimilarList(list, positional[1], format, scores, out);
+  std::vector<std::string> stale;
+  PrintSimilarList(SimilarEntries(list, existing, &stale), positional[1], format, scores, out);
+  ReportStale(stale, "similar", positional[0], existing, err);
   if (outside != nullptr) DestroyRecord(outside);
   return 0;
 }
@@ -573,6 +625,8 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   if (!PrepareSearch(db, request.criteriaFile, request.database, "duplicates", err)) return 1;
   const RunOutcome outcome = SearchDuplicates(engine, request, err);
   Groups groups = GroupsOf(db);
+  ReportStale(TakeStale(groups, request.existing), "duplicates", request.database, request.existing,
+              err);
   for (std::vector<Member>& group : groups) MarkKeepers(group, request.rule, request.reference);
   PrintGroups(groups, outcome == RunOutcome::kFinished, request.format, request.Marked(),
               request.details, out);

@@ -20,6 +20,7 @@ namespace {
 struct ToolRun {
   int exitCode = -1;
   std::string out;
+  std::string err;
 };
 
 class GqtoolSearch : public ::testing::Test {
@@ -46,7 +47,7 @@ class GqtoolSearch : public ::testing::Test {
   }
   static ToolRun Run(const std::vector<std::string>& words) {
     test::ProgramOutput output = test::RunProgram(GQTOOL_PATH, words, s_Folder);
-    return ToolRun{output.exitCode, output.out};
+    return ToolRun{output.exitCode, output.out, output.err};
   }
   static inline std::string s_Folder;
   static inline std::string s_Database;
@@ -196,6 +197,8 @@ TEST_F(GqtoolSearch, DuplicateCopiesGoToTheTrashOrAFolderButNeverTheReference) {
   EXPECT_TRUE(std::filesystem::exists(big));
 }
 
+std::string JsonPath(const std::string& path) { return "{\"path\": \"" + path + "\""; }
+
 // A database written in this process with the pictures of the given seeds at the paths.
 std::string DatabaseOf(const std::string& path,
                        const std::vector<std::pair<std::string, uint32_t>>& pictures) {
@@ -217,6 +220,24 @@ TEST_F(GqtoolSearch, SimilarToAPictureOutsideTheDatabaseListsEveryPicture) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), pictures) << run.out;
   }
+}
+
+TEST_F(GqtoolSearch, RecordsOfVanishedFilesAreMarkedOrLeftOut) {
+  const std::string gone = s_Folder + "/gone.png";
+  const std::string database =
+      DatabaseOf(s_Folder + "/stale.gqdb", {{Picture(5), 55}, {gone, 55}, {Picture(6), 56}});
+  const ToolRun marked = Run({"duplicates", database, "--json"});
+  EXPECT_NE(marked.out.find(JsonPath(gone) + ", \"exists\": false, \"size\": null"),
+            std::string::npos)
+      << marked.out;
+  EXPECT_NE(marked.err.find(gone), std::string::npos);
+  EXPECT_NE(marked.err.find("--update"), std::string::npos) << marked.err;
+  EXPECT_EQ(Run({"duplicates", database, "--existing"}).out, "");
+  const ToolRun similar = Run({"similar", database, Picture(5), "--last", "1"});
+  EXPECT_EQ(similar.out, gone + "\n");
+  EXPECT_NE(similar.err.find("--existing"), std::string::npos) << similar.err;
+  const ToolRun existing = Run({"similar", database, Picture(5), "--existing"});
+  EXPECT_EQ(existing.out, Picture(6) + "\n") << existing.err;
 }
 
 TEST_F(GqtoolSearch, SimilarFindsAPictureThroughASymlinkedFolder) {
