@@ -73,15 +73,21 @@ const ToolCommand kCommands[] = {
      "the columns path,distance, -0 (--null) each path ended by a NUL byte; see\n"
      "docs/gqtool-output.md. Records whose file no longer exists are named on standard\n"
      "error (and marked in the JSON); --existing leaves them out of the list, and\n"
-     "gqtool index DB --update removes them from the database.",
+     "gqtool index DB --update removes them from the database.\n"
+     "A distance (--scores) is the weighted difference of the two pictures' signatures\n"
+     "under the criteria in use: 0 means the same signature, larger means less alike.\n"
+     "It has no unit; compare distances within one list, not across criteria files.",
      RunSimilarCommand},
     {"duplicates",
      "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]\n"
      "         [--details] [--existing] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] "
      "[--dry-run]",
-     "Runs Search for Duplicates over the database: similarity value (default 20; 0 finds\n"
-     "only nearly identical signatures), the criteria of FILE instead of the default\n"
-     "similarity criteria, --identity for the additional identity check. Prints the\n"
+     "Runs Search for Duplicates over the database. --similarity 0-100 (default 20) is\n"
+     "how loose a copy may be: 0 finds only nearly identical signatures, higher values\n"
+     "also group resized, re-encoded or edited copies, and too high values group\n"
+     "different pictures that merely look alike. --criteria FILE compares with the\n"
+     "criteria of FILE instead of the default similarity criteria (see gqtool criteria),\n"
+     "--identity adds the identity check. Prints the\n"
      "groups in group-list order as blocks of paths separated by empty lines; --details\n"
      "adds a tab and the file size in bytes, the picture's WIDTHxHEIGHT and the file time\n"
      "(UTC) to each path (\"missing\" for a file that no longer exists). Such stale\n"
@@ -104,6 +110,14 @@ const ToolCommand kCommands[] = {
      "Ctrl-C cancels the search and prints the groups found so far, moving nothing\n"
      "(exit code 130).",
      RunDuplicatesCommand},
+    {"criteria", "criteria show FILE",
+     "Prints the 20 numbers of a criteria file (as the Criterias dialog saves it, or as\n"
+     "adjust writes it) one per line, each with its place, its name as in the dialog and\n"
+     "its default. Each number weighs one part of the comparison of two signatures,\n"
+     "from 0 (ignored) to 100; the names are those of the Criterias dialog, grouped as\n"
+     "Coarse, Global, Local and Other. similar, duplicates, mosaic and adjust take such\n"
+     "a file with --criteria.",
+     RunCriteriaCommand},
     {"mosaic", "mosaic DB SOURCE OUT [--columns 20] [--rows 30] [--width 1024] [--height 768]",
      "Creates a mosaic of SOURCE out of the database's pictures and writes it to OUT\n"
      "(the format follows the extension, e.g. .bmp, .png, .jpg). Options and defaults:\n"

@@ -35,6 +35,8 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
 // [--details] [--existing] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] [--dry-run],
 // format being --json, --csv or -0 (--null).
 int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool criteria show FILE: the 20 numbers of a criteria file, each with its name.
+int RunCriteriaCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool mosaic DB SOURCE OUT [options]: writes a mosaic picture.
 int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] [--criteria FILE] --out FILE.

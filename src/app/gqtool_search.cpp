@@ -552,6 +552,25 @@ RunOutcome SearchDuplicates(SearchEngine& engine, const DuplicatesRequest& reque
   return outcome;
 }
 
+// A criterion's name for people: its dialog group and its label without the dashes
+// that mark a sub-slider ("Coarse Center").
+std::string CriterionName(const CriterionDescriptor& descriptor) {
+  std::string label = descriptor.label;
+  if (label.size() > 4 && label.rfind("- ", 0) == 0) label = label.substr(2, label.size() - 4);
+  return std::string(descriptor.dialogGroup) + " " + label;
+}
+
+// One line per criterion: its place in the file, name, value and default.
+void PrintCriteria(const Criteria& criteria, std::ostream& out) {
+  char line[96];
+  for (int i = 0; i < kCriteriaCount; ++i) {
+    const CriterionDescriptor& descriptor = kCriteriaDescriptors[i];
+    std::snprintf(line, sizeof line, "%2d  %-18s %4d  (default %d)\n", i + 1,
+                  CriterionName(descriptor).c_str(), criteria.value[i], descriptor.defaultValue);
+    out << line;
+  }
+}
+
 // The mosaic's options; --criteria also selects the criteria it reads.
 std::vector<ToolOption> MosaicOptionTable(MosaicOptions* options, std::string* criteriaFile) {
   auto clear = [](std::string name, bool* target) {
@@ -632,6 +651,20 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
               request.details, out);
   if (outcome != RunOutcome::kFinished) return kExitInterrupted;
   if (request.Disposing() && !DisposeCopies(db, groups, request.disposal, err)) return 1;
+  return 0;
+}
+
+int RunCriteriaCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2 || args[0] != "show" || args[1].empty() || args[1][0] == '-') {
+    err << "gqtool criteria: usage: gqtool criteria show FILE\n";
+    return 2;
+  }
+  Criteria criteria = DefaultCriteria();
+  if (!ReadCriteriaFile(args[1], &criteria)) {
+    err << "gqtool criteria: " << args[1] << ": Can't read criterias file.\n";
+    return 1;
+  }
+  PrintCriteria(criteria, out);
   return 0;
 }
 

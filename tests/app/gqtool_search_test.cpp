@@ -253,6 +253,17 @@ TEST_F(GqtoolSearch, SimilarFindsAPictureThroughASymlinkedFolder) {
   EXPECT_EQ(run.out, linked + "copy3.png\n" + linked + "pic4.png\n");
 }
 
+TEST_F(GqtoolSearch, CriteriaShowNamesEachNumber) {
+  const std::string path = s_Folder + "/named.txt";
+  std::ofstream(path) << " 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20";
+  const ToolRun run = Run({"criteria", "show", path});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.out.find(" 4  Coarse Center         4  (default 50)\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("20  Other File Path      20  (default 0)\n"), std::string::npos);
+  EXPECT_EQ(Run({"criteria", "show", s_Folder + "/none.txt"}).exitCode, 1);
+}
+
 TEST_F(GqtoolSearch, MosaicWritesThePictureOfTheGivenSize) {
   const std::string out = s_Folder + "/mosaic.png";
   EXPECT_EQ(Run({"mosaic", s_Database, Picture(1), out, "--columns", "4", "--rows", "3", "--width",
