@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -63,6 +64,16 @@ int ReserveTrashName(const std::string& trash, const std::string& base, std::str
   return -1;
 }
 
+// Makes the trash and its two folders, readable by the user alone.
+bool MakeTrashFolders(const std::string& trash) {
+  std::error_code ignored;
+  std::filesystem::create_directories(DataHome(), ignored);
+  for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
 bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   *error = errno == EXDEV ? "on another file system" : std::strerror(errno);
@@ -73,9 +84,10 @@ bool RenameNoReplace(const std::string& from, const std::string& to, std::string
 
 bool MoveToTrash(const std::string& path, std::string* trashedAs, std::string* error) {
   const std::string trash = DataHome() + "/Trash";
-  std::error_code ignored;
-  std::filesystem::create_directories(trash + "/files", ignored);
-  std::filesystem::create_directories(trash + "/info", ignored);
+  if (!MakeTrashFolders(trash)) {
+    *error = "cannot make " + trash + ": " + std::strerror(errno);
+    return false;
+  }
   const int fd =
       ReserveTrashName(trash, std::filesystem::path(path).filename().string(), trashedAs);
   if (fd < 0) {

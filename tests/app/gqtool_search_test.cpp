@@ -185,6 +185,9 @@ TEST_F(GqtoolSearch, DuplicateCopiesGoToTheTrashOrAFolderButNeverTheReference) {
   EXPECT_EQ(infoText.substr(0, infoText.find("DeletionDate=")),
             "[Trash Info]\nPath=" + s_Folder + "/dups/b%20%25%FF.png\n");
   EXPECT_TRUE(std::filesystem::exists(s_Folder + "/data/Trash/files/small.png"));
+  EXPECT_EQ(std::filesystem::status(s_Folder + "/data/Trash").permissions() &
+                std::filesystem::perms::others_all,
+            std::filesystem::perms::none);
   EXPECT_FALSE(std::filesystem::exists(copy));
   EXPECT_TRUE(std::filesystem::exists(reference));
   EXPECT_EQ(Run({"duplicates", database}).out, "") << "the records went with the files";
