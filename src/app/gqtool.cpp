@@ -50,7 +50,7 @@ const ToolCommand kCommands[] = {
      "standard error and left out (exit code 1). Loading the database recovers it first\n"
      "when a recovery journal lies beside it.",
      RunExportCommand},
-    {"index", "index DB PATH... [--update] [--jobs N] [--quiet]",
+    {"index", "index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet]",
      "Opens the database file DB (or creates it), loads the given pictures, folders\n"
      "(walked recursively) and text lists into it as GlimmerQuorum does, and saves it.\n"
      "Known pictures whose file did not change are skipped. --update first re-checks\n"
@@ -59,8 +59,13 @@ const ToolCommand kCommands[] = {
      "per core). On a terminal\n"
      "a progress line shows the count, the total, the percentage and pictures per\n"
      "second; --quiet turns it off. Files that cannot be loaded are reported on\n"
-     "standard error. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
-     "Prints a summary: pictures added, skipped as known, errors.",
+     "standard error; --errors FILE also writes their messages to FILE, one per line.\n"
+     "The database's own files (DB and its journal DB~) met in a walked folder are\n"
+     "skipped. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
+     "Prints a summary: pictures added, skipped as known, errors, database files\n"
+     "skipped. Exits with 1 when DB cannot be written (checked before loading), when a\n"
+     "named path does not exist or when the named paths hold no picture (the database\n"
+     "is still saved).",
      RunIndexCommand},
     {"similar",
      "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]\n"

@@ -3,19 +3,23 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 #include "app/gqtool.h"
+#include "base/Words.h"
 #include "db/DatabaseOps.h"
 #include "frame/HeadlessHost.h"
 #include "frame/StatusBar.h"
-#include "base/Words.h"
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
 #include "loading/OpenPath.h"
@@ -26,6 +30,7 @@ namespace {
 struct IndexOptions {
   std::string database;
   std::vector<std::string> paths;
+  std::string errorsFile;
   bool update = false;
   bool quiet = false;
   int jobs = 0;
@@ -38,6 +43,8 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
       options->update = true;
     } else if (arg == "--quiet") {
       options->quiet = true;
+    } else if (arg == "--errors" && i + 1 < args.size()) {
+      options->errorsFile = AbsolutePath(args[++i]);
     } else if (arg == "--jobs" && i + 1 < args.size()) {
       if (!ReadWholeNumber(args[++i], &options->jobs) || options->jobs < 1) {
         err << "gqtool index: --jobs expects a number of at least 1\n";
@@ -53,10 +60,74 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
     }
   }
   if (options->database.empty() || (options->paths.empty() && !options->update)) {
-    err << "gqtool index: usage: gqtool index DB PATH... [--update] [--jobs N] [--quiet]\n";
+    err << "gqtool index: usage: gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] "
+           "[--quiet]\n";
     return false;
   }
   return true;
+}
+
+// The path a load error text names: between its first and last double quote, or after
+// the first ": " for texts without quotes.
+std::string PathOfLoadError(const std::string& text) {
+  const size_t open = text.find('"');
+  const size_t close = text.rfind('"');
+  if (open != std::string::npos && close > open) return text.substr(open + 1, close - open - 1);
+  const size_t colon = text.find(": ");
+  return colon == std::string::npos ? std::string() : text.substr(colon + 2);
+}
+
+// What became of the files that were not loaded: the database's own files (the database
+// and its journal beside it, which a walk of their folder meets) are skipped quietly;
+// every other failure is kept with its message. Named paths that do not exist are noted.
+class LoadFailures {
+ public:
+  LoadFailures(const std::string& database, const std::vector<std::string>& named)
+      : m_Database(database), m_Named(named) {}
+
+  // Takes a load error text; false when it concerns one of the database's own files.
+  bool Take(const std::string& text) {
+    const std::string path = PathOfLoadError(text);
+    if (path.rfind(m_Database, 0) == 0) {
+      ++m_OwnFiles;
+      return false;
+    }
+    m_Messages.push_back(text);
+    for (const std::string& named : m_Named) {
+      if (named == path && !std::filesystem::exists(named)) m_NamedMissing = true;
+    }
+    return true;
+  }
+
+  // Writes one message per line to path; false when it cannot be written.
+  bool Write(const std::string& path) const {
+    std::ofstream file(path, std::ios::trunc);
+    for (const std::string& message : m_Messages) file << message << '\n';
+    file.close();
+    return static_cast<bool>(file);
+  }
+
+  int Count() const { return static_cast<int>(m_Messages.size()); }
+  int OwnFiles() const { return m_OwnFiles; }
+  bool NamedMissing() const { return m_NamedMissing; }
+
+ private:
+  const std::string m_Database;
+  const std::vector<std::string>& m_Named;
+  std::vector<std::string> m_Messages;
+  int m_OwnFiles = 0;
+  bool m_NamedMissing = false;
+};
+
+// Whether the database can be written: its folder, and the file itself when it exists.
+// Tells why not on err.
+bool CheckWritable(const std::string& database, std::ostream& err) {
+  const std::string folder = std::filesystem::path(database).parent_path().string();
+  const bool exists = access(database.c_str(), F_OK) == 0;
+  const std::string& checked = exists ? database : folder;
+  if (access(checked.c_str(), W_OK | (exists ? 0 : X_OK)) == 0) return true;
+  err << "gqtool index: cannot write " << checked << ": " << std::strerror(errno) << "\n";
+  return false;
 }
 
 // The live progress line on a terminal: count, total, percentage, pictures per second.
@@ -116,12 +187,14 @@ class ProgressLine {
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
   IndexOptions options;
   if (!ParseIndexOptions(args, &options, err)) return 2;
+  if (!CheckWritable(options.database, err)) return 1;
   HeadlessHost::BlockTerminationSignals();
   HeadlessHost host;
   ImageRecordDB db;
   ProgressLine progress;
+  LoadFailures failures(options.database, options.paths);
   StatusBar status([&](const std::string& text) {
-    if (!IsLoadErrorText(text)) return;
+    if (!IsLoadErrorText(text) || !failures.Take(text)) return;
     progress.Clear();
     std::fprintf(stderr, "%s\n", text.c_str());
   });
@@ -148,8 +221,14 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   if (options.update) {
     jobs.push_back([&] { return UpdateFromDisk(db, *loader, false, false, -1); });
   }
+  // The pictures the named paths gave: added or found known.
+  int pathsStart = 0;
+  auto pathPictures = [&] { return loading.m_Added + loading.m_Skipped - pathsStart; };
   if (!options.paths.empty()) {
-    jobs.push_back([&] { return loader->StartDropJob(options.paths); });
+    jobs.push_back([&] {
+      pathsStart = loading.m_Added + loading.m_Skipped;
+      return loader->StartDropJob(options.paths);
+    });
   }
   size_t next = 0;
   auto startNext = [&] {
@@ -174,13 +253,27 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
 
   bool saved = FlushDatabase(db);
   out << "added " << loading.m_Added << ", skipped " << loading.m_Skipped << " known, "
-      << g_LoaderState.failed << " errors; " << db.Count() << " pictures in " << options.database
-      << (interrupted ? " (interrupted)" : "") << "\n";
+      << failures.Count() << " errors, " << failures.OwnFiles() << " database files skipped; "
+      << db.Count() << " pictures in " << options.database << (interrupted ? " (interrupted)" : "")
+      << "\n";
   db.File().Close();
   if (!saved) {
     err << "gqtool index: cannot save " << options.database;
     if (!db.File().LastError().empty()) err << ": " << db.File().LastError();
     err << "\n";
+    return 1;
+  }
+  if (!options.errorsFile.empty() && !failures.Write(options.errorsFile)) {
+    err << "gqtool index: cannot write " << options.errorsFile << "\n";
+    return 1;
+  }
+  if (code != 0) return code;
+  if (failures.NamedMissing()) {
+    err << "gqtool index: a named path does not exist\n";
+    return 1;
+  }
+  if (!options.paths.empty() && pathPictures() == 0) {
+    err << "gqtool index: the named paths hold no picture\n";
     return 1;
   }
   return code;

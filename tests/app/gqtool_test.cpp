@@ -71,6 +71,11 @@ class Gqtool : public ::testing::Test {
   std::filesystem::path m_folder;
 };
 
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 cv::Mat Picture(int width, int height) {
   cv::Mat m(height, width, CV_8UC3);
   cv::randu(m, 0, 256);
@@ -194,11 +199,54 @@ TEST_F(Gqtool, IndexTakesItsArgumentsWholeAndAnyNumberOfJobs) {
   args.insert(args.end(), files.begin(), files.end());
   ToolRun run = Run(args);
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("added 3, skipped 0 known, 0 errors;", 0), 0u) << run.out;
+  EXPECT_EQ(run.out.rfind("added 3, skipped 0 known, 0 errors, 0 database files skipped;", 0), 0u)
+      << run.out;
 
   run = Run({"index", File("many.gqdb"), files[0], "--jobs", "1000000", "--quiet"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out.rfind("added 1,", 0), 0u) << run.out;
+}
+
+TEST_F(Gqtool, IndexTellsWhatBecameOfTheNamedPaths) {
+  cv::theRNG().state = 5;
+  std::filesystem::create_directories(File("tree/empty"));
+  ASSERT_TRUE(cv::imwrite(File("tree/a.png"), Picture(40, 30)));
+  std::ofstream(File("tree/notes.jpg")) << "no picture";
+  const std::string db = File("tree/own.gqdb");
+  ASSERT_EQ(Run({"index", db, File("tree/a.png"), "--quiet"}).exitCode, 0);
+  struct Case {
+    std::vector<std::string> paths;
+    int exitCode;
+    std::string summary;
+    std::string errors;
+  };
+  const Case cases[] = {
+      // The walk meets the database itself: skipped, not an error.
+      {{File("tree")},
+       0,
+       "added 0, skipped 1 known, 1 errors, 1 database files skipped;",
+       "Error reading picture: \"" + File("tree/notes.jpg") + "\".\n"},
+      {{File("tree/a.png"), File("tree/absent.png")},
+       1,
+       "added 0, skipped 1 known, 1 errors, 0 database files skipped;",
+       "Picture does not exist: \"" + File("tree/absent.png") + "\".\n"},
+      {{File("tree/empty")},
+       1,
+       "added 0, skipped 0 known, 0 errors, 0 database files skipped;",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"index", db, "--quiet", "--errors", File("errors.txt")};
+    args.insert(args.end(), c.paths.begin(), c.paths.end());
+    const ToolRun run = Run(args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.paths[0];
+    EXPECT_EQ(run.out.rfind(c.summary, 0), 0u) << run.out;
+    EXPECT_EQ(ReadText(File("errors.txt")), c.errors);
+  }
+  // A database that cannot be written is refused before any loading.
+  const ToolRun run = Run({"index", File("no/such/folder.gqdb"), File("tree"), "--quiet"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
 }
 
 TEST_F(Gqtool, HelpAndUsageErrors) {
