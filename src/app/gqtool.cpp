@@ -62,8 +62,11 @@ const ToolCommand kCommands[] = {
      "standard error; --errors FILE also writes their messages to FILE, one per line.\n"
      "The database's own files (DB and its journal DB~) met in a walked folder are\n"
      "skipped. Ctrl-C stops loading and saves what was loaded (exit code 130).\n"
-     "Prints a summary: pictures added, skipped as known, errors, database files\n"
-     "skipped. Exits with 1 when DB cannot be written (checked before loading), when a\n"
+     "Prints a summary that counts each file once: added, updated (changed on disk and\n"
+     "reloaded), removed (vanished, with --update), unchanged, not a picture (no known\n"
+     "picture format), damaged (a known format that failed to decode), too small, other\n"
+     "errors, skipped (the database's own files). Exits with 1 when DB cannot be written\n"
+     "(checked before loading), when a\n"
      "named path does not exist or when the named paths hold no picture (the database\n"
      "is still saved).",
      RunIndexCommand},

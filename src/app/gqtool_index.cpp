@@ -22,6 +22,7 @@
 #include "frame/StatusBar.h"
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
+#include "loading/OpenCvHighGui/picture_header.h"
 #include "loading/OpenPath.h"
 
 namespace gq {
@@ -77,21 +78,41 @@ std::string PathOfLoadError(const std::string& text) {
   return colon == std::string::npos ? std::string() : text.substr(colon + 2);
 }
 
+// Why a file was not loaded, as the summary counts it.
+enum FailureKind { kNotPicture, kDamaged, kTooSmall, kOtherError, kFailureKinds };
+
+// "Error reading picture" means no picture format when the file's first bytes name none
+// of the built-in formats, and a damaged picture otherwise.
+FailureKind KindOfLoadError(const std::string& text, const std::string& path) {
+  if (text.rfind("Picture too small: ", 0) == 0) return kTooSmall;
+  if (text.rfind("Error reading picture: ", 0) != 0) return kOtherError;
+  uint8_t head[kLongestSignature] = {};
+  std::ifstream file(path, std::ios::binary);
+  file.read(reinterpret_cast<char*>(head), sizeof head);
+  const auto size = static_cast<size_t>(file.gcount());
+  return FormatBySignature(head, size) == PictureFormat::kNone ? kNotPicture : kDamaged;
+}
+
 // What became of the files that were not loaded: the database's own files (the database
-// and its journal beside it, which a walk of their folder meets) are skipped quietly;
-// every other failure is kept with its message. Named paths that do not exist are noted.
+// and its journal beside it, which a walk of their folder meets) are skipped quietly,
+// and so are files an update finds vanished;
+// every other failure is counted by kind and kept with its message. Named paths that do
+// not exist are noted.
 class LoadFailures {
  public:
   LoadFailures(const std::string& database, const std::vector<std::string>& named)
       : m_Database(database), m_Named(named) {}
 
-  // Takes a load error text; false when it concerns one of the database's own files.
+  // Takes a load error text; false when it concerns one of the database's own files, or
+  // a vanished file during an update (which removes its record).
   bool Take(const std::string& text) {
     const std::string path = PathOfLoadError(text);
     if (path.rfind(m_Database, 0) == 0) {
       ++m_OwnFiles;
       return false;
     }
+    if (g_LoaderState.updateRunning && text.rfind("Picture does not exist: ", 0) == 0) return false;
+    ++m_Counts[KindOfLoadError(text, path)];
     m_Messages.push_back(text);
     for (const std::string& named : m_Named) {
       if (named == path && !std::filesystem::exists(named)) m_NamedMissing = true;
@@ -107,7 +128,7 @@ class LoadFailures {
     return static_cast<bool>(file);
   }
 
-  int Count() const { return static_cast<int>(m_Messages.size()); }
+  int Count(FailureKind kind) const { return m_Counts[kind]; }
   int OwnFiles() const { return m_OwnFiles; }
   bool NamedMissing() const { return m_NamedMissing; }
 
@@ -115,6 +136,7 @@ class LoadFailures {
   const std::string m_Database;
   const std::vector<std::string>& m_Named;
   std::vector<std::string> m_Messages;
+  int m_Counts[kFailureKinds] = {};
   int m_OwnFiles = 0;
   bool m_NamedMissing = false;
 };
@@ -218,8 +240,14 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   // The jobs run one after the other: the update first, then the paths as one list.
   bool interrupted = false;
   std::vector<std::function<bool()>> jobs;
+  int beforeUpdate = 0;
+  int removed = 0;
   if (options.update) {
-    jobs.push_back([&] { return UpdateFromDisk(db, *loader, false, false, -1); });
+    jobs.push_back([&] {
+      beforeUpdate = db.Count();
+      return UpdateFromDisk(db, *loader, false, false, -1);
+    });
+    loading.onUpdateDone = [&](bool) { removed = beforeUpdate - db.Count(); };
   }
   // The pictures the named paths gave: added or found known.
   int pathsStart = 0;
@@ -252,10 +280,13 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   progress.Stop();
 
   bool saved = FlushDatabase(db);
-  out << "added " << loading.m_Added << ", skipped " << loading.m_Skipped << " known, "
-      << failures.Count() << " errors, " << failures.OwnFiles() << " database files skipped; "
-      << db.Count() << " pictures in " << options.database << (interrupted ? " (interrupted)" : "")
-      << "\n";
+  const int replaced = loading.m_Replaced;
+  out << "added " << loading.m_Added - replaced << ", updated " << replaced << ", removed "
+      << removed << ", unchanged " << loading.m_Skipped << ", not a picture "
+      << failures.Count(kNotPicture) << ", damaged " << failures.Count(kDamaged) << ", too small "
+      << failures.Count(kTooSmall) << ", other errors " << failures.Count(kOtherError)
+      << ", skipped " << failures.OwnFiles() << "; " << db.Count() << " pictures in "
+      << options.database << (interrupted ? " (interrupted)" : "") << "\n";
   db.File().Close();
   if (!saved) {
     err << "gqtool index: cannot save " << options.database;

@@ -39,6 +39,7 @@ intptr_t LoadingHost::OnRecordLoaded(intptr_t record) {
   // A file found known before stays the last-loaded picture only when this is its reload.
   const ImageRecord* known = m_Db.FindByLfdNr(m_Db.m_LastCheckedLfdNr);
   const bool reload = known && known->m_Path == taken->m_Path;
+  if (m_Db.FindByPath(taken->m_Path)) ++m_Replaced;
   {
     BusyScope busy;
     m_Db.AddRecord(taken, true);

@@ -36,8 +36,9 @@ class LoadingHost {
   std::function<void(bool stopped)> onLoadingDone;
   std::function<void(bool stopped)> onUpdateDone;
 
-  std::atomic<int> m_Added{0};    // records taken (read by progress displays)
-  std::atomic<int> m_Skipped{0};  // files found known and unchanged
+  std::atomic<int> m_Added{0};     // records taken (read by progress displays)
+  std::atomic<int> m_Replaced{0};  // of those, records that replaced one of the same path
+  std::atomic<int> m_Skipped{0};   // files found known and unchanged
 
  private:
   ImageRecordDB& m_Db;

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
@@ -24,6 +25,8 @@
 
 namespace gq {
 namespace {
+
+using namespace std::chrono_literals;
 
 struct ToolRun {
   int exitCode = -1;
@@ -199,47 +202,77 @@ TEST_F(Gqtool, IndexTakesItsArgumentsWholeAndAnyNumberOfJobs) {
   args.insert(args.end(), files.begin(), files.end());
   ToolRun run = Run(args);
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("added 3, skipped 0 known, 0 errors, 0 database files skipped;", 0), 0u)
-      << run.out;
+  EXPECT_EQ(run.out.rfind("added 3, updated 0, removed 0, unchanged 0,", 0), 0u) << run.out;
 
   run = Run({"index", File("many.gqdb"), files[0], "--jobs", "1000000", "--quiet"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out.rfind("added 1,", 0), 0u) << run.out;
 }
 
-TEST_F(Gqtool, IndexTellsWhatBecameOfTheNamedPaths) {
+TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   cv::theRNG().state = 5;
   std::filesystem::create_directories(File("tree/empty"));
-  ASSERT_TRUE(cv::imwrite(File("tree/a.png"), Picture(40, 30)));
+  for (const char* name : {"tree/a.png", "tree/b.png", "tree/cut.png"})
+    ASSERT_TRUE(cv::imwrite(File(name), Picture(40, 30)));
+  std::filesystem::resize_file(File("tree/cut.png"), 100);
+  ASSERT_TRUE(cv::imwrite(File("tree/tiny.png"), Picture(2, 9)));
   std::ofstream(File("tree/notes.jpg")) << "no picture";
   const std::string db = File("tree/own.gqdb");
-  ASSERT_EQ(Run({"index", db, File("tree/a.png"), "--quiet"}).exitCode, 0);
+  const std::string cut = "Error reading picture: \"" + File("tree/cut.png") + "\".\n";
+  const std::string notes = "Error reading picture: \"" + File("tree/notes.jpg") + "\".\n";
+  const std::string tiny = "Picture too small: " + File("tree/tiny.png") + "\n";
+  const auto changeA = [&] {
+    ASSERT_TRUE(cv::imwrite(File("tree/a.png"), Picture(50, 30)));
+    std::filesystem::last_write_time(File("tree/a.png"),
+                                     std::filesystem::last_write_time(File("tree/b.png")) + 1h);
+    std::filesystem::remove(File("tree/b.png"));
+  };
   struct Case {
-    std::vector<std::string> paths;
+    std::function<void()> before;
+    std::vector<std::string> arguments;
     int exitCode;
     std::string summary;
     std::string errors;
   };
   const Case cases[] = {
       // The walk meets the database itself: skipped, not an error.
-      {{File("tree")},
+      {nullptr,
+       {File("tree")},
        0,
-       "added 0, skipped 1 known, 1 errors, 1 database files skipped;",
-       "Error reading picture: \"" + File("tree/notes.jpg") + "\".\n"},
-      {{File("tree/a.png"), File("tree/absent.png")},
+       "added 2, updated 0, removed 0, unchanged 0, not a picture 1, damaged 1, too small 1, "
+       "other errors 0, skipped 1; 2 pictures",
+       cut + notes + tiny},
+      {nullptr,
+       {File("tree")},
+       0,
+       "added 0, updated 0, removed 0, unchanged 2, not a picture 1, damaged 1, too small 1, "
+       "other errors 0, skipped 1; 2 pictures",
+       cut + notes + tiny},
+      {changeA,
+       {"--update"},
+       0,
+       "added 0, updated 1, removed 1, unchanged 0, not a picture 0, damaged 0, too small 0, "
+       "other errors 0, skipped 0; 1 pictures",
+       ""},
+      {nullptr,
+       {File("tree/a.png"), File("tree/absent.png")},
        1,
-       "added 0, skipped 1 known, 1 errors, 0 database files skipped;",
+       "added 0, updated 0, removed 0, unchanged 1, not a picture 0, damaged 0, too small 0, "
+       "other errors 1, skipped 0; 1 pictures",
        "Picture does not exist: \"" + File("tree/absent.png") + "\".\n"},
-      {{File("tree/empty")},
+      {nullptr,
+       {File("tree/empty")},
        1,
-       "added 0, skipped 0 known, 0 errors, 0 database files skipped;",
+       "added 0, updated 0, removed 0, unchanged 0, not a picture 0, damaged 0, too small 0, "
+       "other errors 0, skipped 0; 1 pictures",
        ""},
   };
   for (const Case& c : cases) {
+    if (c.before) c.before();
     std::vector<std::string> args = {"index", db, "--quiet", "--errors", File("errors.txt")};
-    args.insert(args.end(), c.paths.begin(), c.paths.end());
+    args.insert(args.end(), c.arguments.begin(), c.arguments.end());
     const ToolRun run = Run(args);
-    EXPECT_EQ(run.exitCode, c.exitCode) << c.paths[0];
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments[0];
     EXPECT_EQ(run.out.rfind(c.summary, 0), 0u) << run.out;
     EXPECT_EQ(ReadText(File("errors.txt")), c.errors);
   }
