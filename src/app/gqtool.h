@@ -25,7 +25,8 @@ int RunCheckCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
 // gqtool export DB --files|--folders [--out FILE]: the text list of files or folders.
 int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
-// gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet]: loads pictures into a database.
+// gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet]: loads pictures into a
+// database.
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
 // gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]

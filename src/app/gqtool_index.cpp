@@ -4,17 +4,16 @@
 
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
-#include <thread>
+#include <optional>
 
+#include "app/ProgressReport.h"
+#include "app/StderrCapture.h"
 #include "app/gqtool.h"
 #include "base/Words.h"
 #include "db/DatabaseOps.h"
@@ -128,8 +127,15 @@ class LoadFailures {
     return static_cast<bool>(file);
   }
 
+  // Takes the lines the codecs wrote to standard error; they go to the errors file.
+  void TakeWarnings(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) m_Messages.push_back("Codec message: " + line);
+    m_Warnings += static_cast<int>(lines.size());
+  }
+
   int Count(FailureKind kind) const { return m_Counts[kind]; }
   int OwnFiles() const { return m_OwnFiles; }
+  int Warnings() const { return m_Warnings; }
   bool NamedMissing() const { return m_NamedMissing; }
 
  private:
@@ -138,6 +144,7 @@ class LoadFailures {
   std::vector<std::string> m_Messages;
   int m_Counts[kFailureKinds] = {};
   int m_OwnFiles = 0;
+  int m_Warnings = 0;
   bool m_NamedMissing = false;
 };
 
@@ -152,58 +159,6 @@ bool CheckWritable(const std::string& database, std::ostream& err) {
   return false;
 }
 
-// The live progress line on a terminal: count, total, percentage, pictures per second.
-class ProgressLine {
- public:
-  ~ProgressLine() { Stop(); }
-  // Starts the line; added counts the pictures taken so far (read from the line's thread).
-  void Start(std::function<int()> added) {
-    m_Added = std::move(added);
-    m_Start = std::chrono::steady_clock::now();
-    m_Thread = std::thread([this] { Run(); });
-  }
-  void Stop() {
-    if (!m_Thread.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(m_Mutex);
-      m_Done = true;
-    }
-    m_Wake.notify_all();
-    m_Thread.join();
-    Clear();
-  }
-  // Removes the line so that another line can be written (any thread).
-  void Clear() {
-    if (!m_Start.time_since_epoch().count()) return;
-    std::lock_guard<std::mutex> lock(m_PrintMutex);
-    std::fputs("\r\033[K", stderr);
-  }
-
- private:
-  void Run() {
-    std::unique_lock<std::mutex> lock(m_Mutex);
-    while (!m_Wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return m_Done; })) {
-      double seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start).count();
-      int done = g_LoaderState.done;
-      int total = g_LoaderState.total;
-      std::lock_guard<std::mutex> print(m_PrintMutex);
-      std::fprintf(stderr, "\r\033[K%d/%d files (%d%%), %d added, %.1f pictures/s", done, total,
-                   static_cast<int>(g_LoaderState.Progress() * 100), m_Added(),
-                   seconds > 0 ? m_Added() / seconds : 0.0);
-      std::fflush(stderr);
-    }
-  }
-
-  std::function<int()> m_Added;
-  std::chrono::steady_clock::time_point m_Start{};
-  std::mutex m_Mutex;  // guards m_Done
-  std::mutex m_PrintMutex;
-  std::condition_variable m_Wake;
-  bool m_Done = false;
-  std::thread m_Thread;
-};
-
 }  // namespace
 
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
@@ -213,12 +168,13 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   HeadlessHost::BlockTerminationSignals();
   HeadlessHost host;
   ImageRecordDB db;
-  ProgressLine progress;
+  std::optional<ProgressReport> progress;
+  FILE* terminal = stderr;
   LoadFailures failures(options.database, options.paths);
   StatusBar status([&](const std::string& text) {
     if (!IsLoadErrorText(text) || !failures.Take(text)) return;
-    progress.Clear();
-    std::fprintf(stderr, "%s\n", text.c_str());
+    if (progress) progress->Clear();
+    std::fprintf(terminal, "%s\n", text.c_str());
   });
   status.m_PauseOnError = false;
   auto loader = std::make_unique<Loader>(std::make_shared<WindowSink>(host.Target()), options.jobs);
@@ -226,8 +182,6 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   db.Host().stopLoading = [&](int ms) { return loader->Stop(false, ms); };
   LoadingHost loading(db, status);
   loading.Install(host);
-  if (!options.quiet && isatty(STDERR_FILENO))
-    progress.Start([&] { return loading.m_Added.load(); });
   g_LoaderState.failed = 0;
 
   if (!OpenOrCreateDatabase(db, options.database)) {
@@ -274,12 +228,29 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     PostQuitMessage(kExitInterrupted);
     return 0;
   });
+  // The codecs' own warnings are caught while pictures are decoded.
+  std::vector<std::string> warnings;
+  std::optional<StderrCapture> capture(std::in_place,
+                                       [&](const std::string& line) { warnings.push_back(line); });
+  terminal = capture->Terminal();
+  if (!options.quiet) {
+    progress.emplace(terminal, [&] {
+      return ProgressCounts{g_LoaderState.done, g_LoaderState.total, loading.m_Added};
+    });
+    progress->Start();
+  }
   startNext();
   int code = host.Run();
   loader.reset();  // every job has ended; nothing sends to the window any more
-  progress.Stop();
-
+  if (progress) {
+    progress->Stop();
+    progress->Phase("saving " + std::to_string(db.Count()) + " pictures to " + options.database);
+  }
   bool saved = FlushDatabase(db);
+  progress.reset();
+  capture.reset();
+  terminal = stderr;
+  failures.TakeWarnings(warnings);
   const int replaced = loading.m_Replaced;
   out << "added " << loading.m_Added - replaced << ", updated " << replaced << ", removed "
       << removed << ", unchanged " << loading.m_Skipped << ", not a picture "
@@ -293,6 +264,10 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     if (!db.File().LastError().empty()) err << ": " << db.File().LastError();
     err << "\n";
     return 1;
+  }
+  if (failures.Warnings() > 0) {
+    err << "gqtool index: the picture codecs wrote " << failures.Warnings() << " messages"
+        << (options.errorsFile.empty() ? " (--errors FILE lists them)\n" : "\n");
   }
   if (!options.errorsFile.empty() && !failures.Write(options.errorsFile)) {
     err << "gqtool index: cannot write " << options.errorsFile << "\n";

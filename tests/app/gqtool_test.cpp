@@ -31,6 +31,7 @@ using namespace std::chrono_literals;
 struct ToolRun {
   int exitCode = -1;
   std::string out;
+  std::string err;
 };
 
 class Gqtool : public ::testing::Test {
@@ -50,7 +51,7 @@ class Gqtool : public ::testing::Test {
   // Runs gqtool with the arguments.
   ToolRun Run(const std::vector<std::string>& args) {
     test::ProgramOutput output = test::RunProgram(GQTOOL_PATH, args, m_folder.string());
-    return ToolRun{output.exitCode, output.out};
+    return ToolRun{output.exitCode, output.out, output.err};
   }
 
   // The two lines the tool must print, computed in this process.
@@ -220,7 +221,8 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   const std::string db = File("tree/own.gqdb");
   const std::string cut = "Error reading picture: \"" + File("tree/cut.png") + "\".\n";
   const std::string notes = "Error reading picture: \"" + File("tree/notes.jpg") + "\".\n";
-  const std::string tiny = "Picture too small: " + File("tree/tiny.png") + "\n";
+  const std::string tiny = "Picture too small: " + File("tree/tiny.png") + "\n" +
+                           "Codec message: libpng error: PNG input buffer is incomplete\n";
   const auto changeA = [&] {
     ASSERT_TRUE(cv::imwrite(File("tree/a.png"), Picture(50, 30)));
     std::filesystem::last_write_time(File("tree/a.png"),
@@ -280,6 +282,21 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   const ToolRun run = Run({"index", File("no/such/folder.gqdb"), File("tree"), "--quiet"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(Gqtool, IndexKeepsCodecWarningsOffTheTerminalAndTellsItSaves) {
+  // A PNG with a damaged comment: libpng warns about it and reads the picture.
+  ASSERT_TRUE(cv::imwrite(File("a.png"), Picture(40, 30)));
+  std::string png = ReadText(File("a.png"));
+  const std::string comment("\0\0\0\x0dtEXtComment\0hello\0\0\0\0", 25);
+  png.insert(33, comment);  // after the signature and the header chunk
+  std::ofstream(File("a.png"), std::ios::binary) << png;
+  const ToolRun run = Run({"index", File("a.gqdb"), File("a.png"), "--errors", File("errors.txt")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("added 1,", 0), 0u) << run.out;
+  EXPECT_EQ(run.err, "saving 1 pictures to " + File("a.gqdb") +
+                         "\ngqtool index: the picture codecs wrote 1 messages\n");
+  EXPECT_EQ(ReadText(File("errors.txt")), "Codec message: libpng warning: tEXt: CRC error\n");
 }
 
 TEST_F(Gqtool, HelpAndUsageErrors) {
