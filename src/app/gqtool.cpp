@@ -50,13 +50,22 @@ const ToolCommand kCommands[] = {
      "standard error and left out (exit code 1). Loading the database recovers it first\n"
      "when a recovery journal lies beside it.",
      RunExportCommand},
-    {"index", "index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet]",
+    {"index",
+     "index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet] [--exclude GLOB]...\n"
+     "               [--hidden] [--min-size BYTES] [--min-pixels N]",
      "Opens the database file DB (or creates it), loads the given pictures, folders\n"
      "(walked recursively) and text lists into it as GlimmerQuorum does, and saves it.\n"
      "Known pictures whose file did not change are skipped. --update first re-checks\n"
      "every known picture against the disk (changed files are reloaded, vanished ones\n"
      "removed). --jobs N decodes with N threads (default: one per core, at most four\n"
      "per core).\n"
+     "Filters over the entries of walked folders (named files are always loaded):\n"
+     "--exclude GLOB leaves out what GLOB matches (repeatable; a GLOB holding '/' is\n"
+     "matched against the path below the named folder, any other against the name\n"
+     "alone; a left-out folder is not entered); hidden folders (a name starting with\n"
+     "'.') are left out unless --hidden is given; --min-size BYTES leaves out smaller\n"
+     "files; --min-pixels N leaves out pictures whose shorter side has fewer than N\n"
+     "pixels (as their header declares).\n"
      "Progress goes to standard error: the count, the total, the percentage, files per\n"
      "second, the time elapsed and an estimate of the time left, then a \"saving\" line;\n"
      "on a terminal as one updating line, otherwise as a plain line every 10 seconds.\n"
@@ -68,9 +77,9 @@ const ToolCommand kCommands[] = {
      "Prints a summary that counts each file once: added, updated (changed on disk and\n"
      "reloaded), removed (vanished, with --update), unchanged, not a picture (no known\n"
      "picture format), damaged (a known format that failed to decode), too small, other\n"
-     "errors, skipped (the database's own files). Exits with 1 when DB cannot be\n"
-     "written (checked before loading), when a named path does not exist or when the\n"
-     "named paths hold no picture (the database is still saved).",
+     "errors, skipped (the database's own files), left out (by the filters). Exits\n"
+     "with 1 when DB cannot be written (checked before loading), when a named path does\n"
+     "not exist or when the named paths hold no picture (the database is still saved).",
      RunIndexCommand},
     {"similar",
      "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]\n"

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/IndexFilters.h"
 #include "app/ProgressReport.h"
 #include "app/StderrCapture.h"
 #include "app/gqtool.h"
@@ -31,10 +32,20 @@ struct IndexOptions {
   std::string database;
   std::vector<std::string> paths;
   std::string errorsFile;
+  IndexFilterOptions filters;
   bool update = false;
   bool quiet = false;
   int jobs = 0;
 };
+
+bool ReadByteCount(const std::string& text, int64_t* bytes) {
+  char* end = nullptr;
+  errno = 0;
+  const long long number = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || number < 0) return false;
+  *bytes = number;
+  return true;
+}
 
 bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::ostream& err) {
   for (size_t i = 0; i < args.size(); ++i) {
@@ -43,6 +54,21 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
       options->update = true;
     } else if (arg == "--quiet") {
       options->quiet = true;
+    } else if (arg == "--hidden") {
+      options->filters.hidden = true;
+    } else if (arg == "--exclude" && i + 1 < args.size()) {
+      options->filters.excludes.push_back(args[++i]);
+    } else if (arg == "--min-size" && i + 1 < args.size()) {
+      if (!ReadByteCount(args[++i], &options->filters.minSize)) {
+        err << "gqtool index: --min-size must be a number of bytes, 0 or more\n";
+        return false;
+      }
+    } else if (arg == "--min-pixels" && i + 1 < args.size()) {
+      if (!ReadWholeNumber(args[++i], &options->filters.minPixels) ||
+          options->filters.minPixels < 0) {
+        err << "gqtool index: --min-pixels must be a number of pixels, 0 or more\n";
+        return false;
+      }
     } else if (arg == "--errors" && i + 1 < args.size()) {
       options->errorsFile = AbsolutePath(args[++i]);
     } else if (arg == "--jobs" && i + 1 < args.size()) {
@@ -61,7 +87,7 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
   }
   if (options->database.empty() || (options->paths.empty() && !options->update)) {
     err << "gqtool index: usage: gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] "
-           "[--quiet]\n";
+           "[--quiet] [--exclude GLOB]... [--hidden] [--min-size BYTES] [--min-pixels N]\n";
     return false;
   }
   return true;
@@ -228,6 +254,8 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     PostQuitMessage(kExitInterrupted);
     return 0;
   });
+  IndexFilters filters(options.filters);
+  g_WalkFilter = [&](const WalkedEntry& entry) { return filters.LeaveOut(entry); };
   // The codecs' own warnings are caught while pictures are decoded.
   std::vector<std::string> warnings;
   std::optional<StderrCapture> capture(std::in_place,
@@ -242,6 +270,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   startNext();
   int code = host.Run();
   loader.reset();  // every job has ended; nothing sends to the window any more
+  g_WalkFilter = nullptr;
   if (progress) {
     progress->Stop();
     progress->Phase("saving " + std::to_string(db.Count()) + " pictures to " + options.database);
@@ -256,8 +285,9 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
       << removed << ", unchanged " << loading.m_Skipped << ", not a picture "
       << failures.Count(kNotPicture) << ", damaged " << failures.Count(kDamaged) << ", too small "
       << failures.Count(kTooSmall) << ", other errors " << failures.Count(kOtherError)
-      << ", skipped " << failures.OwnFiles() << "; " << db.Count() << " pictures in "
-      << options.database << (interrupted ? " (interrupted)" : "") << "\n";
+      << ", skipped " << failures.OwnFiles() << ", left out " << filters.LeftOut() << "; "
+      << db.Count() << " pictures in " << options.database << (interrupted ? " (interrupted)" : "")
+      << "\n";
   db.File().Close();
   if (!saved) {
     err << "gqtool index: cannot save " << options.database;

@@ -72,6 +72,8 @@ void TrimDirective(std::string* line) {
 
 }  // namespace
 
+std::function<bool(const WalkedEntry& entry)> g_WalkFilter;
+
 LoadMode WalkModeFor(LoadMode mode) { return mode == kModeUpdate ? kModeUpdate : kModeBatch; }
 
 void InputWalker::Walk(const JobInput& input) {
@@ -107,12 +109,20 @@ void InputWalker::WalkInMode(const std::string& path, LoadMode mode) {
 }
 
 void InputWalker::WalkFolder(const std::string& folder, LoadMode mode) {
+  if (m_Depth == 0) m_Root = folder;
+  ++m_Depth;
+  WalkEntries(folder, mode);
+  --m_Depth;
+}
+
+void InputWalker::WalkEntries(const std::string& folder, LoadMode mode) {
   std::vector<FolderEntry> entries;
   if (ListFolder(folder, &m_Walked, &entries) == Listing::kUnreadable) {
     m_Visitor.Refused(PathMessage("Can't read directory: \"", folder), false);
   }
   for (const FolderEntry& entry : entries) {
     if (!m_Visitor.GoOn()) return;
+    if (g_WalkFilter && g_WalkFilter(WalkedEntry{m_Root, entry.path, entry.isFolder})) continue;
     if (entry.isFolder) {
       WalkFolder(entry.path, mode);
     } else {

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -41,6 +42,20 @@ class InputVisitor {
   virtual bool FileCount(int count) = 0;
 };
 
+// An entry a folder walk meets: the folder the walk started from, the entry's path, and
+// whether it is a folder (nothing inside is walked when it is left out).
+struct WalkedEntry {
+  const std::string& root;
+  const std::string& path;
+  bool isFolder;
+};
+
+// When set, the entries it returns true for are left out of folder walks; named paths
+// and list lines are never left out. Unset by default (every entry is walked); gqtool
+// sets it for its filters before any job starts. Called by each walking thread: the
+// loader's and the counter's walks each meet every entry.
+extern std::function<bool(const WalkedEntry& entry)> g_WalkFilter;
+
 // A folder met in update mode is walked in update mode, otherwise in batch mode.
 LoadMode WalkModeFor(LoadMode mode);
 
@@ -50,7 +65,8 @@ class InputWalker {
   // Walks each named path in turn until the visitor says stop.
   void Walk(const JobInput& input);
   // Tells each entry of the folder in listing order, entering sub-folders (each folder
-  // once per walk, by device and inode; links are not followed).
+  // once per walk, by device and inode; links are not followed) and leaving out what
+  // g_WalkFilter says.
   void WalkFolder(const std::string& folder, LoadMode mode);
 
  private:
@@ -58,6 +74,8 @@ class InputWalker {
   void WalkNamed(const std::string& path);
   // A folder is walked, anything else is a file.
   void WalkInMode(const std::string& path, LoadMode mode);
+  // The entries of WalkFolder.
+  void WalkEntries(const std::string& folder, LoadMode mode);
   // nestedAllowed: a ".txt" line is read as a list (one level deep), else skipped.
   void WalkList(const std::string& path, bool nestedAllowed);
   // A directive line; false when the rest of the list is not walked.
@@ -65,6 +83,8 @@ class InputWalker {
 
   InputVisitor& m_Visitor;
   std::set<std::pair<dev_t, ino_t>> m_Walked;  // the folders entered
+  std::string m_Root;                          // the folder the current walk started from
+  int m_Depth = 0;                             // folders being walked
 };
 
 }  // namespace gq

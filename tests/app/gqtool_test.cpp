@@ -242,31 +242,31 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
        {File("tree")},
        0,
        "added 2, updated 0, removed 0, unchanged 0, not a picture 1, damaged 1, too small 1, "
-       "other errors 0, skipped 1; 2 pictures",
+       "other errors 0, skipped 1, left out 0; 2 pictures",
        cut + notes + tiny},
       {nullptr,
        {File("tree")},
        0,
        "added 0, updated 0, removed 0, unchanged 2, not a picture 1, damaged 1, too small 1, "
-       "other errors 0, skipped 1; 2 pictures",
+       "other errors 0, skipped 1, left out 0; 2 pictures",
        cut + notes + tiny},
       {changeA,
        {"--update"},
        0,
        "added 0, updated 1, removed 1, unchanged 0, not a picture 0, damaged 0, too small 0, "
-       "other errors 0, skipped 0; 1 pictures",
+       "other errors 0, skipped 0, left out 0; 1 pictures",
        ""},
       {nullptr,
        {File("tree/a.png"), File("tree/absent.png")},
        1,
        "added 0, updated 0, removed 0, unchanged 1, not a picture 0, damaged 0, too small 0, "
-       "other errors 1, skipped 0; 1 pictures",
+       "other errors 1, skipped 0, left out 0; 1 pictures",
        "Picture does not exist: \"" + File("tree/absent.png") + "\".\n"},
       {nullptr,
        {File("tree/empty")},
        1,
        "added 0, updated 0, removed 0, unchanged 0, not a picture 0, damaged 0, too small 0, "
-       "other errors 0, skipped 0; 1 pictures",
+       "other errors 0, skipped 0, left out 0; 1 pictures",
        ""},
   };
   for (const Case& c : cases) {
@@ -282,6 +282,44 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   const ToolRun run = Run({"index", File("no/such/folder.gqdb"), File("tree"), "--quiet"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(Gqtool, IndexFiltersWalkedFolders) {
+  cv::theRNG().state = 8;
+  for (const char* folder : {"tree/.hidden", "tree/raw", "tree/keep/raw"})
+    std::filesystem::create_directories(File(folder));
+  for (const char* name :
+       {"tree/.hidden/a.png", "tree/raw/a.png", "tree/keep/raw/a.png", "tree/a.tmp.png"})
+    ASSERT_TRUE(cv::imwrite(File(name), Picture(60, 50)));
+  ASSERT_TRUE(cv::imwrite(File("tree/big.png"), Picture(300, 300)));
+  ASSERT_TRUE(cv::imwrite(File("tree/narrow.png"), Picture(200, 20)));
+  std::ofstream(File("tree/small.jpg")) << "tiny";
+  const std::string bigSize = std::to_string(std::filesystem::file_size(File("tree/big.png")));
+  struct Case {
+    std::vector<std::string> options;
+    int added;
+    int leftOut;
+  };
+  const Case cases[] = {
+      {{}, 5, 1},  // the hidden folder
+      {{"--hidden"}, 6, 0},
+      // A glob without '/' matches names: both raw folders.
+      {{"--exclude", "*.tmp.png", "--exclude", "raw"}, 2, 4},
+      {{"--exclude", "raw/*"}, 4, 2},
+      {{"--min-size", bigSize}, 1, 6},
+      // A file whose header says nothing is left to the loader.
+      {{"--min-pixels", "30"}, 4, 2},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(File("x.gqdb"));
+    std::vector<std::string> args = {"index", File("x.gqdb"), File("tree"), "--quiet"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ToolRun run = Run(args);
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("added " + std::to_string(c.added) + ",", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find(", left out " + std::to_string(c.leftOut) + ";"), std::string::npos)
+        << run.out;
+  }
 }
 
 TEST_F(Gqtool, IndexKeepsCodecWarningsOffTheTerminalAndTellsItSaves) {
