@@ -1,6 +1,7 @@
 #include "app/ToolOptions.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace gq {
@@ -36,8 +37,26 @@ ToolOption TextOption(std::string name, std::string* target) {
 }
 
 ToolOption NumberOption(std::string name, int64_t low, int64_t high, int32_t* target) {
+  std::string requirement = "must be " + std::to_string(low);
+  requirement += high >= INT32_MAX / 2 ? " or more" : " to " + std::to_string(high);
   return {std::move(name), nullptr,
-          [=](const std::string& value) { return ParseNumber(value, low, high, target); }};
+          [=](const std::string& value) { return ParseNumber(value, low, high, target); },
+          std::move(requirement)};
+}
+
+std::string DescribeProblem(const OptionProblem& problem) {
+  switch (problem.kind) {
+    case OptionProblem::kUnknown:
+      return "unknown option \"" + problem.argument + "\"";
+    case OptionProblem::kMissingValue:
+      return problem.argument + " needs a value";
+    case OptionProblem::kBadValue:
+      return problem.argument + " " +
+             (problem.requirement.empty() ? "has a value it does not take" : problem.requirement);
+    case OptionProblem::kNone:
+      break;
+  }
+  return "";
 }
 
 OptionProblem ParseToolOptions(const ToolArguments& args, const std::vector<ToolOption>& options,
@@ -53,7 +72,7 @@ OptionProblem ParseToolOptions(const ToolArguments& args, const std::vector<Tool
     } else if (i + 1 == args.size()) {
       return {OptionProblem::kMissingValue, arg};
     } else if (!option->read(args[++i])) {
-      return {OptionProblem::kBadValue, arg};
+      return {OptionProblem::kBadValue, arg, option->requirement};
     }
   }
   return {};

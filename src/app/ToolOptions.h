@@ -19,13 +19,17 @@ struct ToolOption {
   std::function<void()> set;
   // For an option with a value: takes the value; false for a value it does not accept.
   std::function<bool(const std::string& value)> read;
+  // For an option with a value: what the value must be, for usage errors ("must be 1 or
+  // more").
+  std::string requirement;
 };
 
 // A flag that sets *target to true.
 ToolOption FlagOption(std::string name, bool* target);
 // An option whose value is any text.
 ToolOption TextOption(std::string name, std::string* target);
-// An option whose value is a whole number from low to high.
+// An option whose value is a whole number from low to high (a high of INT32_MAX / 2 or
+// more counts as no upper bound in its requirement).
 ToolOption NumberOption(std::string name, int64_t low, int64_t high, int32_t* target);
 
 // What stopped the parse: nothing, an argument that is no option of the table nor
@@ -34,8 +38,13 @@ ToolOption NumberOption(std::string name, int64_t low, int64_t high, int32_t* ta
 struct OptionProblem {
   enum Kind { kNone, kUnknown, kMissingValue, kBadValue } kind = kNone;
   std::string argument;
+  std::string requirement;  // the refusing option's, for a refused value
   explicit operator bool() const { return kind != kNone; }
 };
+
+// The problem for a usage error: "unknown option --x", "--x needs a value", "--first
+// must be 1 or more".
+std::string DescribeProblem(const OptionProblem& problem);
 
 // Runs the table over args in order and collects the positional arguments; stops at the
 // first problem.

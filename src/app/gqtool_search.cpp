@@ -610,7 +610,12 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
        NumberOption("--last", 1, INT32_MAX / 2, &last), TextOption("--criteria", &criteriaFile),
        FlagOption("--scores", &scores), FlagOption("--existing", &existing)});
   const OptionProblem problem = ParseToolOptions(args, options, &positional);
-  if (problem || several || positional.size() != 2) {
+  if (problem || last < first) {
+    err << "gqtool similar: "
+        << (problem ? DescribeProblem(problem) : "--last must not be below --first") << "\n";
+    return 2;
+  }
+  if (several || positional.size() != 2) {
     err << "gqtool similar: usage: gqtool similar DB PICTURE [--first F] [--last L] "
            "[--criteria FILE] [--scores] [--existing] [--json|--csv|-0]\n";
     return 2;

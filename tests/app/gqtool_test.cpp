@@ -345,6 +345,23 @@ TEST_F(Gqtool, HelpAndUsageErrors) {
   EXPECT_EQ(Run({}).exitCode, 2);
   EXPECT_EQ(Run({"signature"}).exitCode, 2);
   EXPECT_EQ(Run({"no-such-command"}).exitCode, 2);
+  // A usage error names the wrong argument and says why.
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"similar", "a.gqdb", "p.png", "--first", "0"},
+       "gqtool similar: --first must be 1 or more\n"},
+      {{"similar", "a.gqdb", "p.png", "--first", "5", "--last", "2"},
+       "gqtool similar: --last must not be below --first\n"},
+      {{"index", "a.gqdb", "p.png", "--min-pixels", "-1"},
+       "gqtool index: --min-pixels must be a number of pixels, 0 or more\n"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Run(c.args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, c.err);
+  }
 }
 
 }  // namespace

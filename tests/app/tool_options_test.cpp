@@ -37,20 +37,25 @@ TEST(ToolOptions, TheFirstProblemNamesItsArgument) {
     ToolArguments args;
     OptionProblem::Kind kind;
     std::string argument;
+    std::string description;
   } cases[] = {
-      {{"a", "--other", "--flag"}, OptionProblem::kUnknown, "--other"},
-      {{"-"}, OptionProblem::kUnknown, "-"},
-      {{"a", ""}, OptionProblem::kUnknown, ""},
-      {{"a", "--text"}, OptionProblem::kMissingValue, "--text"},
-      {{"--number", "0"}, OptionProblem::kBadValue, "--number"},
-      {{"--number", "11"}, OptionProblem::kBadValue, "--number"},
-      {{"--number", "5x"}, OptionProblem::kBadValue, "--number"},
-      {{"--number", ""}, OptionProblem::kBadValue, "--number"},
+      {{"a", "--other", "--flag"},
+       OptionProblem::kUnknown,
+       "--other",
+       "unknown option \"--other\""},
+      {{"-"}, OptionProblem::kUnknown, "-", "unknown option \"-\""},
+      {{"a", ""}, OptionProblem::kUnknown, "", "unknown option \"\""},
+      {{"a", "--text"}, OptionProblem::kMissingValue, "--text", "--text needs a value"},
+      {{"--number", "0"}, OptionProblem::kBadValue, "--number", "--number must be 1 to 10"},
+      {{"--number", "11"}, OptionProblem::kBadValue, "--number", "--number must be 1 to 10"},
+      {{"--number", "5x"}, OptionProblem::kBadValue, "--number", "--number must be 1 to 10"},
+      {{"--number", ""}, OptionProblem::kBadValue, "--number", "--number must be 1 to 10"},
   };
   for (const Case& c : cases) {
     OptionProblem problem = Parse(c.args).problem;
     EXPECT_EQ(problem.kind, c.kind) << c.args.back();
     EXPECT_EQ(problem.argument, c.argument) << c.args.back();
+    EXPECT_EQ(DescribeProblem(problem), c.description);
   }
 }
 
