@@ -132,7 +132,7 @@ class LoadFailures {
   // a vanished file during an update (which removes its record).
   bool Take(const std::string& text) {
     const std::string path = PathOfLoadError(text);
-    if (path.rfind(m_Database, 0) == 0) {
+    if (path == m_Database || path.rfind(m_Database + "~", 0) == 0) {
       ++m_OwnFiles;
       return false;
     }

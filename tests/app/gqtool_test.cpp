@@ -213,7 +213,7 @@ TEST_F(Gqtool, IndexTakesItsArgumentsWholeAndAnyNumberOfJobs) {
 TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   cv::theRNG().state = 5;
   std::filesystem::create_directories(File("tree/empty"));
-  for (const char* name : {"tree/a.png", "tree/b.png", "tree/cut.png"})
+  for (const char* name : {"tree/a.png", "tree/own.gqdb b.png", "tree/cut.png"})
     ASSERT_TRUE(cv::imwrite(File(name), Picture(40, 30)));
   std::filesystem::resize_file(File("tree/cut.png"), 100);
   ASSERT_TRUE(cv::imwrite(File("tree/tiny.png"), Picture(2, 9)));
@@ -225,9 +225,9 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
                            "Codec message: libpng error: PNG input buffer is incomplete\n";
   const auto changeA = [&] {
     ASSERT_TRUE(cv::imwrite(File("tree/a.png"), Picture(50, 30)));
-    std::filesystem::last_write_time(File("tree/a.png"),
-                                     std::filesystem::last_write_time(File("tree/b.png")) + 1h);
-    std::filesystem::remove(File("tree/b.png"));
+    std::filesystem::last_write_time(
+        File("tree/a.png"), std::filesystem::last_write_time(File("tree/own.gqdb b.png")) + 1h);
+    std::filesystem::remove(File("tree/own.gqdb b.png"));
   };
   struct Case {
     std::function<void()> before;
@@ -237,7 +237,8 @@ TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
     std::string errors;
   };
   const Case cases[] = {
-      // The walk meets the database itself: skipped, not an error.
+      // The walk meets the database itself: skipped, not an error; a picture whose name
+      // starts with the database's is no database file.
       {nullptr,
        {File("tree")},
        0,
