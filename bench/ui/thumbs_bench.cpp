@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QScrollBar>
 #include <algorithm>
@@ -197,12 +196,3 @@ BENCHMARK(BM_PageThroughPagedThumbnails)->Unit(benchmark::kSecond)->Iterations(1
 
 }  // namespace
 }  // namespace gq
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

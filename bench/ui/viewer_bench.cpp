@@ -115,11 +115,3 @@ BENCHMARK(BM_ViewerSteps12MpAt30PerSecond)->Iterations(1)->Unit(benchmark::kMill
 
 }  // namespace
 }  // namespace gq
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
-}

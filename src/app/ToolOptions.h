@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/gqtool.h"
@@ -14,6 +15,13 @@
 namespace gq {
 
 struct ToolOption {
+  ToolOption(std::string name, std::function<void()> set,
+             std::function<bool(const std::string& value)> read, std::string requirement = {})
+      : name(std::move(name)),
+        set(std::move(set)),
+        read(std::move(read)),
+        requirement(std::move(requirement)) {}
+
   std::string name;
   // For a flag: run when the option is given.
   std::function<void()> set;
@@ -36,7 +44,12 @@ ToolOption NumberOption(std::string name, int64_t low, int64_t high, int32_t* ta
 // positional, an option whose value is missing, or a value its reader refused. argument
 // names the offending argument (the option for a missing or refused value).
 struct OptionProblem {
-  enum Kind { kNone, kUnknown, kMissingValue, kBadValue } kind = kNone;
+  enum Kind { kNone, kUnknown, kMissingValue, kBadValue };
+  OptionProblem() = default;
+  OptionProblem(Kind kind, std::string argument, std::string requirement = {})
+      : kind(kind), argument(std::move(argument)), requirement(std::move(requirement)) {}
+
+  Kind kind = kNone;
   std::string argument;
   std::string requirement;  // the refusing option's, for a refused value
   explicit operator bool() const { return kind != kNone; }

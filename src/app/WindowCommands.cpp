@@ -65,17 +65,6 @@ void BeepUnless(bool done) {
   if (!done) Refuse();
 }
 
-std::string Trim(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 // The lines of a pasted text that name something, each as a path.
 std::vector<std::string> PastedLines(const std::string& text) {
   std::vector<std::string> paths;

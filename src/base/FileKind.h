@@ -1,4 +1,5 @@
-// What a path names on disk, links followed: a folder, or a file of any other kind.
+// What a path names on disk, links followed: anything, a folder, or a file of any
+// other kind.
 // Plain queries, callable from any thread.
 #pragma once
 
@@ -6,6 +7,7 @@
 
 namespace gq {
 
+bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
 bool IsFile(const std::string& path);
 

@@ -117,4 +117,10 @@ std::string AbsolutePath(const std::string& path) {
   return full;
 }
 
+std::string Trim(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return std::string();
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first));
+}
+
 }  // namespace gq

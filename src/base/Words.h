@@ -24,6 +24,9 @@ bool ReadNumber(std::string_view text, size_t* cursor, int* value);
 // value is 0 and the result false.
 bool ReadWholeNumber(std::string_view text, int* value);
 
+// The text without the blanks, tabs and line ends around it.
+std::string Trim(std::string_view text);
+
 // Trims white space; keeps only what lies between a leading double quote and the next
 // one; then, unless empty or ending in ":", makes the path absolute (lexically, against
 // the current folder; left as it is if longer than PATH_MAX) and removes one trailing

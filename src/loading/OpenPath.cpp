@@ -2,8 +2,9 @@
 
 #include <sys/stat.h>
 
-#include "db/DatabaseOps.h"
+#include "base/FileKind.h"
 #include "base/Words.h"
+#include "db/DatabaseOps.h"
 #include "platform/Beep.h"
 #include "platform/ShellLink.h"
 
@@ -12,11 +13,6 @@ namespace {
 
 void Status(ImageRecordDB& db, const std::string& text, int holdMs) {
   if (db.Host().statusText) db.Host().statusText(text, holdMs);
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
 }
 
 bool EndsWithTxt(const std::string& path) {

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "base/FileKind.h"
 #include "db/BusyScope.h"
 #include "frame/MessageHost.h"
 #include "frame/Settings.h"
@@ -146,11 +147,6 @@ std::string FolderOf(const std::string& path) {
   size_t slash = path.find_last_of('/');
   if (path.empty() || slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace

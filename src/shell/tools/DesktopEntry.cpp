@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/Words.h"
 #include "shell/dragdrop/RenderData.h"
 
 namespace gq {
@@ -40,12 +41,6 @@ std::string UnescapeValue(const std::string& value) {
     }
   }
   return text;
-}
-
-std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 // One word of Exec; a word with a quoted part is taken literally (field codes in
@@ -113,7 +108,7 @@ DesktopEntry ParseDesktopEntry(const std::string& text) {
   std::string line;
   bool inGroup = false;
   while (std::getline(lines, line)) {
-    line = Trimmed(line);
+    line = Trim(line);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       inGroup = line == "[Desktop Entry]";
@@ -121,8 +116,8 @@ DesktopEntry ParseDesktopEntry(const std::string& text) {
     }
     const size_t equals = line.find('=');
     if (!inGroup || equals == std::string::npos) continue;
-    const std::string key = Trimmed(line.substr(0, equals));
-    const std::string value = UnescapeValue(Trimmed(line.substr(equals + 1)));
+    const std::string key = Trim(line.substr(0, equals));
+    const std::string value = UnescapeValue(Trim(line.substr(equals + 1)));
     if (key == "Name") entry.name = value;
     if (key == "Icon") entry.icon = value;
     if (key == "Exec") entry.exec = value;
