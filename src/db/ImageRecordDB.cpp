@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/Text.h"
 #include "db/BusyScope.h"
+#include "db/FindWalk.h"
 #include "db/PathOrder.h"
 #include "frame/AssertXL.h"
-#include "base/Text.h"
 #include "platform/MessageBox.h"
 
 namespace gq {
@@ -202,23 +203,13 @@ int32_t ImageRecordDB::LfdNrAt(int32_t position, int mode, bool exact) const {
 int32_t ImageRecordDB::FindText(int32_t startLfdNr, const std::string& folderText,
                                 const std::string& nameText, bool forward, bool wrap,
                                 int mode) const {
-  int32_t count = CountIn(mode);
-  if (count <= 0) return -1;
-  int32_t base = TreeOf(mode) ? 0 : m_List.First();
-  int32_t start = PositionOfLfdNr(startLfdNr, mode);
-  int32_t step = forward ? 1 : -1;
-  // Positions after (or before) the start up to the end, then, with wrap, from the
-  // other end up to the start.
-  int32_t first = start < 0 ? (forward ? base : base + count - 1) : start + step;
-  int32_t visits =
-      start < 0 ? count : (wrap ? count - 1 : (forward ? base + count - 1 - start : start - base));
-  for (int32_t i = 0, p = first; i < visits; ++i, p += step) {
-    if (p >= base + count) p = base;
-    if (p < base) p = base + count - 1;
-    ImageRecord* record = RecordAt(p, mode);
-    if (record && MatchesText(*record, folderText, nameText)) return record->m_LfdNr;
-  }
-  return -1;
+  const int32_t found =
+      FindWalk(TreeOf(mode) ? 0 : m_List.First(), CountIn(mode), PositionOfLfdNr(startLfdNr, mode),
+               forward, wrap, [&](int32_t position) {
+                 const ImageRecord* record = RecordAt(position, mode);
+                 return record && MatchesText(*record, folderText, nameText);
+               });
+  return found < 0 ? -1 : RecordAt(found, mode)->m_LfdNr;
 }
 
 iavl* ImageRecordDB::SelectionTree() {

@@ -31,26 +31,6 @@ QLineEdit* NamedEdit(const char* name, QWidget* parent) {
 
 }  // namespace
 
-int32_t FindWalk(int32_t first, int32_t count, int32_t start, bool forward, bool wrap,
-                 const std::function<bool(int32_t)>& matches) {
-  if (count <= 0) return -1;
-  const int32_t last = first + count - 1;
-  const bool inList = start >= first && start <= last;
-  const int32_t step = forward ? 1 : -1;
-  int32_t visits = count;
-  int32_t p = forward ? first : last;
-  if (inList) {
-    visits = wrap ? count - 1 : (forward ? last - start : start - first);
-    p = start + step;
-  }
-  for (int32_t i = 0; i < visits; ++i, p += step) {
-    if (p > last) p = first;
-    if (p < first) p = last;
-    if (matches(p)) return p;
-  }
-  return -1;
-}
-
 FindTextDialog::FindTextDialog(ImageRecordDB& db, ThumbsView& view, QWidget* parent)
     : QDialog(parent), m_Db(db), m_View(view) {
   setWindowTitle("GlimmerQuorum - Find by Text");
@@ -98,16 +78,10 @@ bool FindTextDialog::FindInDirection(bool forward, bool ctrlHeld) {
   const int32_t old = m_View.CurrentPicture();
   const int32_t start = StartPicture();
   const int mode = OrderModeOf(m_View.ListMode());
-  const int32_t first = mode == kOrderListWindow ? m_Db.List().First() : 0;
-  const std::string name = m_Name->text().toStdString();
-  const std::string folder = m_Folder->text().toStdString();
-  const int32_t found = start < 0
-                            ? -1
-                            : FindWalk(first, m_Db.CountIn(mode), m_Db.PositionOfLfdNr(start, mode),
-                                       forward, m_Wrap->isChecked(), [&](int32_t position) {
-                                         ImageRecord* record = m_Db.RecordAt(position, mode);
-                                         return record && MatchesText(*record, folder, name);
-                                       });
+  const int32_t found =
+      start < 0 ? -1
+                : m_Db.FindText(start, m_Folder->text().toStdString(), m_Name->text().toStdString(),
+                                forward, m_Wrap->isChecked(), mode);
   if (found < 0) {
     MessageBeep(MB_BEEP_DEFAULT);
     return false;
@@ -117,7 +91,7 @@ bool FindTextDialog::FindInDirection(bool forward, bool ctrlHeld) {
   } else {
     m_Db.ClearSelection();
   }
-  m_View.SetCurrentPicture(m_Db.RecordAt(found, mode)->m_LfdNr);
+  m_View.SetCurrentPicture(found);
   m_View.viewport()->update();
   return true;
 }

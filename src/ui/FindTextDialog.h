@@ -1,6 +1,6 @@
 // The modeless "Find by Text" dialog: finds the next picture of the thumbnail view's
 // list whose file name and folder path contain the two texts, and makes it current.
-// The walk over the list is the pure function FindWalk. Created hidden by the program,
+// The walk over the list is the database's text search. Created hidden by the program,
 // shown by its command and hidden again by OK, Esc or the close box; owned by its
 // parent window; user-interface thread only.
 #pragma once
@@ -19,13 +19,6 @@ namespace gq {
 
 class ImageRecordDB;
 class ThumbsView;
-
-// Walks the list positions first .. first + count - 1 from start (excluded) forward or
-// backward and returns the first position that matches, or -1. With wrap the walk goes
-// on from the other end and stops before start. A start of -1 (not in the list) walks
-// the whole list from the end the direction begins at.
-int32_t FindWalk(int32_t first, int32_t count, int32_t start, bool forward, bool wrap,
-                 const std::function<bool(int32_t position)>& matches);
 
 class FindTextDialog : public QDialog {
  public:

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <set>
 
+#include "db/FindWalk.h"
 #include "search/SearchTestSupport.h"
 #include "support/ScriptedMessageBox.h"
 #include "ui/FindTextDialog.h"
