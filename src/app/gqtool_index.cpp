@@ -222,12 +222,15 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   std::vector<std::function<bool()>> jobs;
   int beforeUpdate = 0;
   int removed = 0;
+  // An update ends with two messages, loading done and then update done (which removes
+  // the vanished records): the next job waits for the second.
+  bool updateRunning = false;
   if (options.update) {
     jobs.push_back([&] {
       beforeUpdate = db.Count();
-      return UpdateFromDisk(db, *loader, false, false, -1);
+      updateRunning = UpdateFromDisk(db, *loader, false, false, -1);
+      return updateRunning;
     });
-    loading.onUpdateDone = [&](bool) { removed = beforeUpdate - db.Count(); };
   }
   // The pictures the named paths gave: added or found known.
   int pathsStart = 0;
@@ -246,6 +249,11 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     PostQuitMessage(interrupted ? kExitInterrupted : 0);
   };
   loading.onLoadingDone = [&](bool) {
+    if (!updateRunning && !loader->IsLoading()) startNext();
+  };
+  loading.onUpdateDone = [&](bool) {
+    removed = beforeUpdate - db.Count();
+    updateRunning = false;
     if (!loader->IsLoading()) startNext();
   };
   host.SetHandler(kMsgClose, [&](unsigned, uintptr_t, intptr_t) -> intptr_t {
