@@ -10,6 +10,7 @@ grouped with their original, per finder the grouped pairs and their precision.
 
 import argparse
 import concurrent.futures
+import hashlib
 import itertools
 import json
 import os
@@ -20,7 +21,7 @@ import subprocess
 import sys
 import time
 
-RECIPE_VERSION = 1
+RECIPE_VERSION = 2
 ORIGINAL_SIDE = 1600
 WALLPAPER_DIRS = ("/usr/share/wallpapers", "/usr/share/backgrounds")
 PICTURE_EXTENSIONS = (".jpg", ".jpeg", ".png", ".webp")
@@ -159,34 +160,43 @@ def crop_args(size, sides):
     return ["-crop", f"{keep_w}x{keep_h}+{left}+{top}", "+repage"]
 
 
+def file_name(seed, label):
+    """A name that tells a finder nothing: neither the photo nor the edit nor an order."""
+    return hashlib.sha256(f"{seed}:{label}".encode()).hexdigest()[:16] + ".jpg"
+
+
 def plan_set(sources, seed):
-    """The recipe of every picture of the set: name -> facts and ImageMagick steps.
-    Originals are made from the packages' files; copies and regions from the originals."""
+    """The recipe of every picture of the set: file name -> facts (with a readable label)
+    and ImageMagick steps. Originals are made from the packages' files; copies and regions
+    from the originals."""
     plan = {}
     for index, (name, path) in enumerate(sources):
         tag = f"s{index:02d}-{slug(name)}"
-        original = f"{tag}-original.jpg"
-        plan[original] = {"source": tag, "role": "original", "kind": "original",
+        original = file_name(seed, f"{tag}-original")
+        plan[original] = {"label": f"{tag}-original", "source": tag, "role": "original",
+                          "kind": "original",
                           "from": path, "args": ["-auto-orient", "-background", "white",
                                                  "-alpha", "remove", "-alpha", "off",
                                                  "-resize", f"{ORIGINAL_SIDE}x{ORIGINAL_SIDE}>",
                                                  "-strip", "-quality", "92"]}
         for kind, strength_range, make in EDIT_KINDS:
             strength = draw(seed, tag, kind, strength_range, make)
-            entry = {"source": tag, "role": "copy", "kind": kind, "strength": strength,
-                     "from": original}
+            label = f"{tag}-{slug(kind)}"
+            entry = {"label": label, "source": tag, "role": "copy", "kind": kind,
+                     "strength": strength, "from": original}
             if make == EVEN_CROP:
                 entry["crop"] = [strength] * 4
             elif make == UNEVEN_CROP:
                 entry["crop"] = strength
             else:
                 entry["args"] = ["-quality", "92"] + make(strength)
-            plan[f"{tag}-{slug(kind)}.jpg"] = entry
+            plan[file_name(seed, label)] = entry
         columns, rows = REGION_GRID
         for column, row in itertools.product(range(columns), range(rows)):
-            plan[f"{tag}-region-c{column}r{row}.jpg"] = {
-                "source": tag, "role": "region", "kind": "region", "from": original,
-                "region": [column, row]}
+            label = f"{tag}-region-c{column}r{row}"
+            plan[file_name(seed, label)] = {"label": label, "source": tag, "role": "region",
+                                            "kind": "region", "from": original,
+                                            "region": [column, row]}
     return plan
 
 
@@ -280,24 +290,27 @@ def score(groups, plan):
     for number, group in enumerate(groups):
         for name in group:
             group_of.setdefault(name, set()).add(number)
+    originals = {entry["source"]: name for name, entry in plan.items()
+                 if entry["role"] == "original"}
     found, missed = {}, []
     for name, entry in plan.items():
         if entry["role"] == "copy":
-            original = f"{entry['source']}-original.jpg"
+            original = originals[entry["source"]]
             hit = bool(group_of.get(name, set()) & group_of.get(original, set()))
             found[entry["kind"]] = found.get(entry["kind"], 0) + hit
             if not hit:
-                missed.append(name)
+                missed.append(entry["label"])
     pairs = set()
     for group in groups:
         pairs.update(itertools.combinations(sorted(set(group)), 2))
-    false_pairs = sorted(
-        (a, b) for a, b in pairs
-        if "region" in (plan[a]["role"], plan[b]["role"]) or plan[a]["source"] != plan[b]["source"])
+    false_pairs = [(a, b) for a, b in pairs
+                   if "region" in (plan[a]["role"], plan[b]["role"])
+                   or plan[a]["source"] != plan[b]["source"]]
     false_region = sum("region" in (plan[a]["role"], plan[b]["role"]) for a, b in false_pairs)
     return {"found": found, "pairs": len(pairs), "false_region": false_region,
-            "false_other": len(false_pairs) - false_region, "missed": missed,
-            "false_pairs": false_pairs}
+            "false_other": len(false_pairs) - false_region, "missed": sorted(missed),
+            "false_pairs": sorted(sorted((plan[a]["label"], plan[b]["label"]))
+                                  for a, b in false_pairs)}
 
 
 def print_table(results, plan):
