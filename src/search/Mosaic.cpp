@@ -262,6 +262,7 @@ void MosaicRun::Discard() {
   m_PieceThumb.Clear();
   m_Tile.Clear();
   m_HasTile = false;
+  m_Check.Clear();
 }
 
 bool MosaicRun::WriteCanvas() const {
@@ -381,6 +382,7 @@ void MosaicRun::ChooseTile(int32_t cell) {
   };
   ImageRecord* winner = nullptr;
   if (check) {
+    m_Check.SetPiece(m_PieceThumb);
     double best = kRejectedDistance;
     const size_t considered = std::min<size_t>(candidates.size(), kMaxCheckedCandidates);
     for (size_t i = 0; i < considered; ++i) {
@@ -389,9 +391,9 @@ void MosaicRun::ChooseTile(int32_t cell) {
           isSource(candidate)) {
         continue;
       }
-      PackedImage thumb;
-      if (!CopyThumbnail(db, candidate.record, &thumb)) continue;
-      const double score = IdentityDifference(m_PieceThumb, thumb, false) * candidate.distance;
+      double difference;
+      if (!m_Check.Difference(db, candidate.record, &difference)) continue;
+      const double score = difference * candidate.distance;
       if (score < best) {
         best = score;
         winner = candidate.record;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/ImageRecordDB.h"
+#include "search/PieceCheck.h"
 #include "signature/PackedImage.h"
 #include "signature/Similarity.h"
 
@@ -124,6 +125,7 @@ class MosaicRun {
   PackedImage m_PieceThumb;
   PackedImage m_Tile;
   bool m_HasTile = false;
+  PieceCheck m_Check;  // the similarity check's thumbnails, kept for the run
 };
 
 }  // namespace gq
