@@ -2,31 +2,10 @@
 
 #include <algorithm>
 
+#include "search/SquaredDifferences.h"
 #include "signature/Resize.h"
 
 namespace gq {
-namespace {
-
-// Squares of byte differences are at most 255^2, so 32-bit sums hold 66,051 of them.
-constexpr size_t kSquaresPerPartialSum = 65536;
-
-// The sum of (a[i] - b[i])^2 over count bytes. A plain loop into 32-bit partial sums,
-// which the compiler turns into widening vector subtractions and multiply-adds.
-uint64_t SquaredDifferenceSum(const uint8_t* a, const uint8_t* b, size_t count) {
-  uint64_t total = 0;
-  for (size_t start = 0; start < count; start += kSquaresPerPartialSum) {
-    const size_t end = std::min(count, start + kSquaresPerPartialSum);
-    uint32_t sum = 0;
-    for (size_t i = start; i < end; ++i) {
-      const int d = a[i] - b[i];
-      sum += static_cast<uint32_t>(d * d);
-    }
-    total += sum;
-  }
-  return total;
-}
-
-}  // namespace
 
 void SplitChannels(const PackedImage& image, SplitImage* split) {
   const int32_t width = std::max(image.width, 0), height = std::max(image.height, 0);

@@ -9,6 +9,7 @@
 #include "search/Mosaic.h"
 #include "search/PieceCheck.h"
 #include "search/SearchTestSupport.h"
+#include "search/SquaredDifferences.h"
 #include "signature/Resize.h"
 
 namespace gq {
@@ -70,6 +71,33 @@ PackedImage Filled(int width, int height, uint8_t value) {
   picture.Allocate(width, height);
   std::fill(picture.pixels.begin(), picture.pixels.end(), value);
   return picture;
+}
+
+// Both builds of the inner loop against a plain 64-bit sum: every length up to 100 (the
+// vector loops' tails), and lengths whose 32-bit partial sums would overflow when all
+// differences are 255.
+TEST(PieceCheckTest, SquaredDifferenceSumsOfBothBuildsAreExact) {
+  std::mt19937 random(7);
+  std::vector<uint8_t> a(700000), b(700000);
+  for (size_t i = 0; i < a.size(); ++i) {
+    a[i] = static_cast<uint8_t>(random());
+    b[i] = static_cast<uint8_t>(random());
+  }
+  auto plain = [&](size_t count) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < count; ++i) sum += static_cast<uint64_t>((a[i] - b[i]) * (a[i] - b[i]));
+    return sum;
+  };
+  for (size_t count = 0; count <= 100; ++count) {
+    ASSERT_EQ(SquaredDifferenceSum(a.data(), b.data(), count), plain(count)) << count;
+    ASSERT_EQ(PortableSquaredDifferenceSum(a.data(), b.data(), count), plain(count)) << count;
+  }
+  std::fill(a.begin(), a.end(), 0);
+  std::fill(b.begin(), b.end(), 255);
+  for (size_t count : {size_t{65537}, size_t{600001}, a.size()}) {
+    EXPECT_EQ(SquaredDifferenceSum(a.data(), b.data(), count), count * 65025) << count;
+    EXPECT_EQ(PortableSquaredDifferenceSum(a.data(), b.data(), count), count * 65025) << count;
+  }
 }
 
 // Pieces and thumbnails of odd sizes, the same size, one pixel, shrunk by more than
