@@ -38,6 +38,8 @@ bool SearchEngine::EnsureIndex() {
 }
 
 void SearchEngine::RebuildIndex(double from, double to) {
+  m_Exact.Clear();
+  m_ExactValid = false;
   m_Db.SetIndexValid(m_Index.Build(m_Db, from, to, m_Db.Host().progress));
 }
 
@@ -192,14 +194,22 @@ int32_t SearchEngine::DuplicateRows(int32_t columns) const {
 }
 
 std::vector<ScoredRecord> SearchEngine::SimilarList(ImageRecord* record, int32_t first,
-                                                    int32_t last, const WeightVector& weights) {
+                                                    int32_t last, const WeightVector& weights,
+                                                    SimilarSearch search) {
   std::vector<ScoredRecord> list;
   if (record == nullptr || !EnsureIndex() || !m_Index.HasTree()) return list;
-  const int32_t wanted =
-      static_cast<int32_t>(std::min<int64_t>(int64_t{last} + 2000, m_Db.Count()));
-  m_Index.CandidateSearch(record->m_Signature, weights, wanted, 2 * wanted, 0, 50);
-  const std::vector<ScoredRecord> results =
-      m_Index.ScoreCandidates(m_Db, record->m_Signature, weights, nullptr);
+  std::vector<ScoredRecord> results;
+  if (search == SimilarSearch::kExact) {
+    if (!m_ExactValid) m_ExactValid = m_Exact.Build(m_Db);
+    if (!m_ExactValid) return list;
+    const int64_t places = std::min<int64_t>(int64_t{last} + 1, m_Db.Count());
+    results = m_Exact.Nearest(m_Db, record->m_Signature, weights, static_cast<int32_t>(places));
+  } else {
+    const int32_t wanted =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{last} + 2000, m_Db.Count()));
+    m_Index.CandidateSearch(record->m_Signature, weights, wanted, 2 * wanted, 0, 50);
+    results = m_Index.ScoreCandidates(m_Db, record->m_Signature, weights, nullptr);
+  }
   first = std::max(first, 1);
   // The sequence is the record followed by the results without it: one place longer
   // than the results when the record is not among them (a picture outside the database).

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "db/ImageRecordDB.h"
+#include "search/ExactSearch.h"
 #include "search/SimilarityIndex.h"
 #include "signature/Criteria.h"
 
@@ -29,6 +30,10 @@ enum ListMode : int {
   kListSortedByFile = 1,
   kListSearchDuplicates = 2,
 };
+
+// How SimilarList finds its places: by the similarity index's candidate search, or by
+// scoring every record (ExactSearch).
+enum class SimilarSearch { kBox, kExact };
 
 // Passed for an argument of FillListWindow that keeps its current value.
 inline constexpr int32_t kKeep = INT32_MIN;
@@ -76,9 +81,11 @@ class SearchEngine {
   // record (the record itself excluded; first is raised to 1).
   std::string SimilarText(ImageRecord* record, int32_t first, int32_t last,
                           const WeightVector& weights);
-  // The same list as records with their distances.
+  // The same list as records with their distances; kExact gives the true nearest
+  // records (an empty list when memory runs out).
   std::vector<ScoredRecord> SimilarList(ImageRecord* record, int32_t first, int32_t last,
-                                        const WeightVector& weights);
+                                        const WeightVector& weights,
+                                        SimilarSearch search = SimilarSearch::kBox);
 
  private:
   // Walks the group list in the grid of the groups-on-their-own-rows layout: each record
@@ -92,6 +99,8 @@ class SearchEngine {
 
   ImageRecordDB& m_Db;
   SimilarityIndex m_Index;
+  ExactSearch m_Exact;        // built on the first exact search after each index build
+  bool m_ExactValid = false;  // whether m_Exact holds the last index build's records
   std::unique_ptr<DuplicateSearch> m_Duplicates;
   std::unique_ptr<MosaicRun> m_Mosaic;
 
