@@ -142,43 +142,57 @@ TEST(ExactSearch, GivesTheBruteForceListForEveryScanVariant) {
 
 // An entry whose distance is exactly the one the limit is made from is always listed,
 // whatever the rounding of the weights and of the distance; the variants list alike.
+// The entries lie around the query at several spreads, so that most limits are below
+// the int32 maximum; now and then a value is extreme, a difference above 32767.
 TEST(ExactScan, ListsEveryEntryWithinTheDistanceOfTheLimit) {
   constexpr int kEntries = 64;
-  static const int16_t kExtremes[] = {-32768, -32767, 0, 32766, 32767};
+  static const int16_t kExtremes[] = {-32768, -32767, 32766, 32767};
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     std::mt19937 random(seed);
     WeightVector weights;
     for (double& weight : weights) {
-      const double choices[] = {0, 1, std::ldexp(1.0, -20) * 3, 1 - std::ldexp(1.0, -40),
+      // Odd seeds: weights the quantisation keeps exactly, so the bound meets the limit.
+      const double choices[] = {0,
+                                1,
+                                0.5,
+                                0.25,
+                                std::ldexp(3.0, -20),
+                                1 - std::ldexp(1.0, -40),
                                 std::uniform_real_distribution<double>(0, 1)(random)};
-      weight = choices[random() % 5];
+      weight = choices[random() % (seed % 2 ? 4 : 7)];
     }
+    Signature query;
+    for (int16_t& value : query) value = static_cast<int16_t>(random() % 32001) - 16000;
     std::vector<ScanBlock> blocks(kEntries / kScanBlockEntries);
-    std::vector<Signature> signatures(kEntries + 1);
-    for (int e = 0; e <= kEntries; ++e) {
+    std::vector<Signature> entries(kEntries);
+    for (int e = 0; e < kEntries; ++e) {
+      const int spread = 1 << (4 + 3 * (e % 4));
       for (int v = 0; v < kSignatureLength; ++v) {
-        const int16_t value = random() % 2 ? kExtremes[random() % 5] : int16_t(random());
-        signatures[e][v] = value;
-        if (e < kEntries)
-          blocks[e / 8].values[v / 2 * kScanPairValues + 2 * (e % 8) + v % 2] = value;
+        const int offset = static_cast<int>(random() % (2 * spread + 1)) - spread;
+        const int16_t value =
+            random() % 64 == 0 ? kExtremes[random() % 4] : static_cast<int16_t>(query[v] + offset);
+        entries[e][v] = value;
+        blocks[e / 8].values[v / 2 * kScanPairValues + 2 * (e % 8) + v % 2] = value;
       }
     }
     double scale = 0;
-    const ScanQuery query = MakeScanQuery(signatures[kEntries].data(), weights, &scale);
+    const ScanQuery scan = MakeScanQuery(query.data(), weights, &scale);
+    int limited = 0;
     for (int e = 0; e < kEntries; ++e) {
-      const double distance = Distance(signatures[kEntries], signatures[e], weights);
-      const int32_t limit = ScanLimit(distance, scale);
+      const int32_t limit = ScanLimit(Distance(query, entries[e], weights), scale);
+      limited += limit < INT32_MAX;
       std::vector<std::vector<uint32_t>> lists;
       for (const ScanVariant& variant : RunnableScanVariants()) {
         std::vector<uint32_t> found(kEntries);
         found.resize(
-            variant.listWithin(blocks.data(), blocks.size(), query, limit, 0, found.data()));
+            variant.listWithin(blocks.data(), blocks.size(), scan, limit, 0, found.data()));
         EXPECT_TRUE(std::find(found.begin(), found.end(), uint32_t(e)) != found.end())
             << "seed " << seed << ", " << variant.name << ": entry " << e << " left out";
         lists.push_back(found);
       }
       EXPECT_EQ(lists.front(), lists.back()) << "seed " << seed << ", entry " << e;
     }
+    EXPECT_GT(limited, kEntries / 2) << "seed " << seed;
   }
 }
 
