@@ -83,7 +83,7 @@ const ToolCommand kCommands[] = {
      RunIndexCommand},
     {"similar",
      "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]\n"
-     "         [--json|--csv|-0]",
+     "         [--exact] [--json|--csv|-0]",
      "Orders the pictures of the database by similarity to PICTURE (a picture of the\n"
      "database, or any picture file) as Search Similar does, with the criteria of FILE\n"
      "(default: the default criteria), and prints the paths of the places F to L\n"
@@ -95,7 +95,9 @@ const ToolCommand kCommands[] = {
      "gqtool index DB --update removes them from the database.\n"
      "A distance (--scores) is the weighted difference of the two pictures' signatures\n"
      "under the criteria in use: 0 means the same signature, larger means less alike.\n"
-     "It has no unit; compare distances within one list, not across criteria files.",
+     "It has no unit; compare distances within one list, not across criteria files.\n"
+     "--exact scores every picture, so the places are the truly nearest ones (Search\n"
+     "Similar scores only the candidates of a box around PICTURE and may miss some).",
      RunSimilarCommand},
     {"duplicates",
      "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]\n"

@@ -601,14 +601,14 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   std::vector<std::string> positional;
   int32_t first = 1, last = 20;
   std::string criteriaFile;
-  bool scores = false, several = false, existing = false;
+  bool scores = false, several = false, existing = false, exact = false;
   ListFormat format = ListFormat::kPlain;
   std::vector<ToolOption> options = FormatOptions(&format, &several);
-  options.insert(
-      options.end(),
-      {NumberOption("--first", 1, INT32_MAX / 2, &first),
-       NumberOption("--last", 1, INT32_MAX / 2, &last), TextOption("--criteria", &criteriaFile),
-       FlagOption("--scores", &scores), FlagOption("--existing", &existing)});
+  options.insert(options.end(),
+                 {NumberOption("--first", 1, INT32_MAX / 2, &first),
+                  NumberOption("--last", 1, INT32_MAX / 2, &last),
+                  TextOption("--criteria", &criteriaFile), FlagOption("--scores", &scores),
+                  FlagOption("--existing", &existing), FlagOption("--exact", &exact)});
   const OptionProblem problem = ParseToolOptions(args, options, &positional);
   if (problem || last < first) {
     err << "gqtool similar: "
@@ -617,7 +617,7 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
   }
   if (several || positional.size() != 2) {
     err << "gqtool similar: usage: gqtool similar DB PICTURE [--first F] [--last L] "
-           "[--criteria FILE] [--scores] [--existing] [--json|--csv|-0]\n";
+           "[--criteria FILE] [--scores] [--existing] [--exact] [--json|--csv|-0]\n";
     return 2;
   }
   ImageRecordDB db;
@@ -633,7 +633,8 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
     }
   }
   const std::vector<ScoredRecord> list =
-      engine.SimilarList(record, first, last, BuildWeights(CurrentCriteria()));
+      engine.SimilarList(record, first, last, BuildWeights(CurrentCriteria()),
+                         exact ? SimilarSearch::kExact : SimilarSearch::kBox);
   std::vector<std::string> stale;
   PrintSimilarList(SimilarEntries(list, existing, &stale), positional[1], format, scores, out);
   ReportStale(stale, "similar", positional[0], existing, err);

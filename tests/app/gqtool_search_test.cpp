@@ -79,6 +79,21 @@ TEST_F(GqtoolSearch, SimilarPutsTheCopyFirst) {
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1), second.out);
 }
 
+// On 13 pictures the default search scores every picture, so --exact must agree with it
+// in every output form, from any first place.
+TEST_F(GqtoolSearch, SimilarExactAgreesWhenTheSearchScoresEveryPicture) {
+  for (const std::vector<std::string>& form : std::vector<std::vector<std::string>>{
+           {"--scores"}, {"--json"}, {"--csv"}, {"-0"}, {"--first", "4", "--last", "9"}}) {
+    std::vector<std::string> words = {"similar", s_Database, Picture(7), "--last", "12"};
+    words.insert(words.end(), form.begin(), form.end());
+    const ToolRun plain = Run(words);
+    words.push_back("--exact");
+    const ToolRun exact = Run(words);
+    EXPECT_EQ(exact.exitCode, 0) << form[0] << ": " << exact.err;
+    EXPECT_EQ(exact.out, plain.out) << form[0];
+  }
+}
+
 // Reads a list gqtool printed in the given form ("json", "csv" or "null") with Python and
 // prints its groups as lines of sorted paths joined by '|', bytes restored.
 const char kListReader[] = R"(
