@@ -46,21 +46,13 @@ std::vector<ScoredRecord> BruteForce(const ImageRecordDB& db, const int16_t* que
 }
 
 enum class Values { kUniform, kExtreme, kClustered, kReal };
-enum class Weights { kDefault, kRandomCriteria, kFlat, kPathOnly };
+enum class Weights { kDefault, kRandomCriteria, kFlat };
 
 WeightVector WeightsOf(Weights kind, std::mt19937& random) {
-  Criteria criteria{};
-  switch (kind) {
-    case Weights::kDefault:
-      return DefaultWeights();
-    case Weights::kRandomCriteria:
-      for (int32_t& value : criteria.value) value = static_cast<int32_t>(random() % 101);
-      break;
-    case Weights::kFlat:
-      break;
-    case Weights::kPathOnly:
-      criteria.value[kFilePath] = 50;
-      break;
+  if (kind == Weights::kDefault) return DefaultWeights();
+  Criteria criteria{};  // all 0: every weight 1.0
+  if (kind == Weights::kRandomCriteria) {
+    for (int32_t& value : criteria.value) value = static_cast<int32_t>(random() % 101);
   }
   return BuildWeights(criteria);
 }
@@ -107,7 +99,7 @@ TEST(ExactSearch, GivesTheBruteForceListForEveryScanVariant) {
       {Values::kUniform, Weights::kDefault, 1500, 21},
       {Values::kExtreme, Weights::kRandomCriteria, 1500, 30},
       {Values::kClustered, Weights::kDefault, 1500, 60},
-      {Values::kClustered, Weights::kPathOnly, 300, 40},
+      {Values::kClustered, Weights::kRandomCriteria, 300, 40},
       {Values::kClustered, Weights::kFlat, 700, 700},
       {Values::kReal, Weights::kDefault, 400, 50},
       {Values::kReal, Weights::kRandomCriteria, 400, 25},
