@@ -32,13 +32,20 @@ bool IndexFilters::LeaveOut(const WalkedEntry& entry) {
   }
   const bool leaveOut = Judge(entry);
   std::lock_guard<std::mutex> lock(m_Mutex);
-  if (m_Judged.emplace(entry.path, leaveOut).second && leaveOut) ++m_LeftOut;
+  m_Judged.emplace(entry.path, leaveOut);
   return leaveOut;
 }
 
-int IndexFilters::LeftOut() const {
-  std::lock_guard<std::mutex> lock(m_Mutex);
-  return m_LeftOut;
+std::vector<std::string> IndexFilters::LeftOutPaths() const {
+  std::vector<std::string> paths;
+  {
+    std::lock_guard<std::mutex> lock(m_Mutex);
+    for (const auto& [path, leftOut] : m_Judged) {
+      if (leftOut) paths.push_back(path);
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 bool IndexFilters::Judge(const WalkedEntry& entry) const {

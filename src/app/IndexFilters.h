@@ -30,8 +30,8 @@ class IndexFilters {
 
   // Whether the entry is left out of the walk.
   bool LeaveOut(const WalkedEntry& entry);
-  // The files and folders left out so far.
-  int LeftOut() const;
+  // The paths of the files and folders left out so far, in byte order.
+  std::vector<std::string> LeftOutPaths() const;
 
  private:
   bool Judge(const WalkedEntry& entry) const;
@@ -39,9 +39,8 @@ class IndexFilters {
   bool TooSmall(const std::string& path) const;
 
   const IndexFilterOptions m_Options;
-  mutable std::mutex m_Mutex;  // guards m_Judged and m_LeftOut
+  mutable std::mutex m_Mutex;  // guards m_Judged
   std::unordered_map<std::string, bool> m_Judged;
-  int m_LeftOut = 0;
 };
 
 }  // namespace gq

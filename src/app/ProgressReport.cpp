@@ -66,6 +66,18 @@ void ProgressReport::Phase(const std::string& text) {
   Write(text);
 }
 
+void ProgressReport::Hold(const std::string& text) {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Held = true;
+  Write(text);
+}
+
+void ProgressReport::Resume() {
+  std::lock_guard<std::mutex> lock(m_Mutex);
+  m_Held = false;
+  WriteProgress();
+}
+
 void ProgressReport::Clear() { m_Line.Clear(); }
 
 void ProgressReport::Run() {
@@ -73,10 +85,14 @@ void ProgressReport::Run() {
   const auto interval = m_Live ? std::chrono::steady_clock::duration(kLiveInterval)
                                : std::chrono::steady_clock::duration(kPlainInterval);
   while (!m_Wake.wait_for(lock, interval, [this] { return m_Done; })) {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start).count();
-    Write(ProgressText(m_Counts(), seconds));
+    if (!m_Held) WriteProgress();
   }
+}
+
+void ProgressReport::WriteProgress() {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - m_Start).count();
+  Write(ProgressText(m_Counts(), seconds));
 }
 
 void ProgressReport::Write(const std::string& text) {

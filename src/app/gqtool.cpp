@@ -51,8 +51,10 @@ const ToolCommand kCommands[] = {
      "when a recovery journal lies beside it.",
      RunExportCommand},
     {"index",
-     "index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet] [--exclude GLOB]...\n"
-     "               [--hidden] [--min-size BYTES] [--min-pixels N]",
+     "index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet] [--json] [--exclude "
+     "GLOB]...\n"
+     "               [--hidden] [--min-size BYTES] [--min-pixels N] [--import-cmd TEMPLATE]\n"
+     "               [--import-types LIST] [--save-every SECONDS]",
      "Opens the database file DB (or creates it), loads the given pictures, folders\n"
      "(walked recursively) and text lists into it as GlimmerQuorum does, and saves it.\n"
      "Known pictures whose file did not change are skipped. --update first re-checks\n"
@@ -79,7 +81,17 @@ const ToolCommand kCommands[] = {
      "picture format), damaged (a known format that failed to decode), too small, other\n"
      "errors, skipped (the database's own files), left out (by the filters). Exits\n"
      "with 1 when DB cannot be written (checked before loading), when a named path does\n"
-     "not exist or when the named paths hold no picture (the database is still saved).",
+     "not exist or when the named paths hold no picture (the database is still saved).\n"
+     "--json prints one object instead: the summary counts and every file with its\n"
+     "outcome (see docs/gqtool-output.md); progress and errors stay on standard error.\n"
+     "Other formats (WebP, HEIC, camera RAW, ...) are loaded through an import filter, a\n"
+     "converter that writes the picture as BMP, e.g. ImageMagick's convert (Debian package\n"
+     "imagemagick): --import-cmd 'convert \"%1\" \"%2\"' --import-types 'webp;heic;cr2'\n"
+     "for this run (%1 the picture, %2 the BMP file to write; the listed types go to the\n"
+     "converter first, and without a list every file the built-in codecs cannot read),\n"
+     "or for good with gqtool config set ImportCmd ... and ImportTypes ....\n"
+     "A long run saves every 5 minutes (--save-every SECONDS changes it), so a run that\n"
+     "is killed loses at most that much; the next run skips what was saved.",
      RunIndexCommand},
     {"similar",
      "similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]\n"
@@ -149,6 +161,13 @@ const ToolCommand kCommands[] = {
      "  --no-masked\n"
      "Ctrl-C cancels and still writes the partial mosaic (exit code 130).",
      RunMosaicCommand},
+    {"config", "config get NAME | config set NAME VALUE",
+     "Prints or changes a value of the user's settings file (also used by GlimmerQuorum):\n"
+     "ImportCmd, the import filter's command template (%1 the picture, %2 the BMP file\n"
+     "the converter writes; empty turns the filter off), or ImportTypes, the file types\n"
+     "it handles (separated by blanks or ';'). An unknown NAME or a command template\n"
+     "without %1 and %2 is a usage error.",
+     RunConfigCommand},
     {"adjust", "adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] [--criteria FILE] --out FILE",
      "Adjusts the similarity criteria (starting from FILE, default: the default\n"
      "criteria) so that the SIMILAR_PICTUREs come first in the similar list of\n"

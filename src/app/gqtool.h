@@ -25,8 +25,8 @@ int RunCheckCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
 // gqtool export DB --files|--folders [--out FILE]: the text list of files or folders.
 int RunExportCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
-// gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet]: loads pictures into a
-// database.
+// gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] [--quiet] [--json] ...: loads
+// pictures into a database.
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 
 // gqtool similar DB PICTURE [--first F] [--last L] [--criteria FILE] [--scores] [--existing]
@@ -40,6 +40,8 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
 int RunCriteriaCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool mosaic DB SOURCE OUT [options]: writes a mosaic picture.
 int RunMosaicCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
+// gqtool config get NAME | set NAME VALUE: a value of the user's settings.
+int RunConfigCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 // gqtool adjust DB SEARCH_PICTURE SIMILAR_PICTURE... [--quick] [--criteria FILE] --out FILE.
 int RunAdjustCommand(const ToolArguments& args, std::ostream& out, std::ostream& err);
 

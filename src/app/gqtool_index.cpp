@@ -4,22 +4,29 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <optional>
 
 #include "app/IndexFilters.h"
+#include "app/IndexOutcomes.h"
+#include "app/PeriodicPost.h"
 #include "app/ProgressReport.h"
 #include "app/StderrCapture.h"
+#include "app/ToolSettings.h"
 #include "app/gqtool.h"
 #include "base/Words.h"
 #include "db/DatabaseOps.h"
 #include "frame/HeadlessHost.h"
+#include "frame/Settings.h"
 #include "frame/StatusBar.h"
+#include "loading/ImportFilter.h"
 #include "loading/Loader.h"
 #include "loading/LoadingHost.h"
 #include "loading/OpenCvHighGui/picture_header.h"
@@ -28,15 +35,40 @@
 namespace gq {
 namespace {
 
+// How often a long run saves what it has loaded, so that a run killed on the way loses at
+// most that much work.
+constexpr int kSaveEverySeconds = 300;
+
+// Posted to the host's window when a save is due.
+constexpr unsigned kMsgSaveDue = kMessageBase + 64;
+
 struct IndexOptions {
   std::string database;
   std::vector<std::string> paths;
   std::string errorsFile;
   IndexFilterOptions filters;
+  // For this run instead of the user's settings, as they are stored.
+  std::optional<std::string> importCommand;
+  std::optional<std::string> importTypes;
   bool update = false;
   bool quiet = false;
+  bool json = false;
   int jobs = 0;
+  int saveEverySeconds = kSaveEverySeconds;
 };
+
+// Takes the value of an import-filter option as the setting of that name stores it.
+bool ReadImportOption(const std::string& option, const char* setting, const std::string& given,
+                      std::optional<std::string>* target, std::ostream& err) {
+  std::string stored;
+  std::string problem;
+  if (!FindToolSetting(setting)->accept(given, &stored, &problem)) {
+    err << "gqtool index: " << option << " " << problem << "\n";
+    return false;
+  }
+  *target = stored;
+  return true;
+}
 
 bool ReadByteCount(const std::string& text, int64_t* bytes) {
   char* end = nullptr;
@@ -54,6 +86,20 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
       options->update = true;
     } else if (arg == "--quiet") {
       options->quiet = true;
+    } else if (arg == "--json") {
+      options->json = true;
+    } else if (arg == "--import-cmd" && i + 1 < args.size()) {
+      if (!ReadImportOption(arg, "ImportCmd", args[++i], &options->importCommand, err))
+        return false;
+    } else if (arg == "--import-types" && i + 1 < args.size()) {
+      if (!ReadImportOption(arg, "ImportTypes", args[++i], &options->importTypes, err))
+        return false;
+    } else if (arg == "--save-every" && i + 1 < args.size()) {
+      if (!ReadWholeNumber(args[++i], &options->saveEverySeconds) ||
+          options->saveEverySeconds < 1) {
+        err << "gqtool index: --save-every must be a number of seconds, 1 or more\n";
+        return false;
+      }
     } else if (arg == "--hidden") {
       options->filters.hidden = true;
     } else if (arg == "--exclude" && i + 1 < args.size()) {
@@ -87,7 +133,9 @@ bool ParseIndexOptions(const ToolArguments& args, IndexOptions* options, std::os
   }
   if (options->database.empty() || (options->paths.empty() && !options->update)) {
     err << "gqtool index: usage: gqtool index DB PATH... [--update] [--jobs N] [--errors FILE] "
-           "[--quiet] [--exclude GLOB]... [--hidden] [--min-size BYTES] [--min-pixels N]\n";
+           "[--quiet] [--json] [--exclude GLOB]... [--hidden] [--min-size BYTES] "
+           "[--min-pixels N] [--import-cmd TEMPLATE] [--import-types LIST] "
+           "[--save-every SECONDS]\n";
     return false;
   }
   return true;
@@ -103,41 +151,40 @@ std::string PathOfLoadError(const std::string& text) {
   return colon == std::string::npos ? std::string() : text.substr(colon + 2);
 }
 
-// Why a file was not loaded, as the summary counts it.
-enum FailureKind { kNotPicture, kDamaged, kTooSmall, kOtherError, kFailureKinds };
-
-// "Error reading picture" means no picture format when the file's first bytes name none
-// of the built-in formats, and a damaged picture otherwise.
-FailureKind KindOfLoadError(const std::string& text, const std::string& path) {
-  if (text.rfind("Picture too small: ", 0) == 0) return kTooSmall;
-  if (text.rfind("Error reading picture: ", 0) != 0) return kOtherError;
+// Why a file was not loaded. "Error reading picture" means no picture format when the
+// file's first bytes name none of the built-in formats, and a damaged picture otherwise.
+IndexOutcome KindOfLoadError(const std::string& text, const std::string& path) {
+  if (text.rfind("Picture too small: ", 0) == 0) return IndexOutcome::kTooSmall;
+  if (text.rfind("Error reading picture: ", 0) != 0) return IndexOutcome::kOtherError;
   uint8_t head[kLongestSignature] = {};
   std::ifstream file(path, std::ios::binary);
   file.read(reinterpret_cast<char*>(head), sizeof head);
   const auto size = static_cast<size_t>(file.gcount());
-  return FormatBySignature(head, size) == PictureFormat::kNone ? kNotPicture : kDamaged;
+  return FormatBySignature(head, size) == PictureFormat::kNone ? IndexOutcome::kNotPicture
+                                                               : IndexOutcome::kDamaged;
 }
 
 // What became of the files that were not loaded: the database's own files (the database
 // and its journal beside it, which a walk of their folder meets) are skipped quietly,
 // and so are files an update finds vanished;
-// every other failure is counted by kind and kept with its message. Named paths that do
-// not exist are noted.
+// every other failure is noted by kind in the outcomes and kept with its message. Named
+// paths that do not exist are noted.
 class LoadFailures {
  public:
-  LoadFailures(const std::string& database, const std::vector<std::string>& named)
-      : m_Database(database), m_Named(named) {}
+  LoadFailures(const std::string& database, const std::vector<std::string>& named,
+               IndexOutcomes& outcomes)
+      : m_Database(database), m_Named(named), m_Outcomes(outcomes) {}
 
   // Takes a load error text; false when it concerns one of the database's own files, or
   // a vanished file during an update (which removes its record).
   bool Take(const std::string& text) {
     const std::string path = PathOfLoadError(text);
     if (path == m_Database || path.rfind(m_Database + "~", 0) == 0) {
-      ++m_OwnFiles;
+      m_Outcomes.Note(path, IndexOutcome::kSkipped);
       return false;
     }
     if (g_LoaderState.updateRunning && text.rfind("Picture does not exist: ", 0) == 0) return false;
-    ++m_Counts[KindOfLoadError(text, path)];
+    m_Outcomes.Note(path, KindOfLoadError(text, path), text);
     m_Messages.push_back(text);
     for (const std::string& named : m_Named) {
       if (named == path && !std::filesystem::exists(named)) m_NamedMissing = true;
@@ -159,17 +206,14 @@ class LoadFailures {
     m_Warnings += static_cast<int>(lines.size());
   }
 
-  int Count(FailureKind kind) const { return m_Counts[kind]; }
-  int OwnFiles() const { return m_OwnFiles; }
   int Warnings() const { return m_Warnings; }
   bool NamedMissing() const { return m_NamedMissing; }
 
  private:
   const std::string m_Database;
   const std::vector<std::string>& m_Named;
+  IndexOutcomes& m_Outcomes;
   std::vector<std::string> m_Messages;
-  int m_Counts[kFailureKinds] = {};
-  int m_OwnFiles = 0;
   int m_Warnings = 0;
   bool m_NamedMissing = false;
 };
@@ -185,22 +229,51 @@ bool CheckWritable(const std::string& database, std::ostream& err) {
   return false;
 }
 
+// The summary line, counting each file once.
+void PrintSummary(const IndexSummary& summary, const IndexOutcomes& outcomes, std::ostream& out) {
+  using O = IndexOutcome;
+  out << "added " << outcomes.Count(O::kAdded) << ", updated " << outcomes.Count(O::kUpdated)
+      << ", removed " << outcomes.Count(O::kRemoved) << ", unchanged "
+      << outcomes.Count(O::kUnchanged) << ", not a picture " << outcomes.Count(O::kNotPicture)
+      << ", damaged " << outcomes.Count(O::kDamaged) << ", too small "
+      << outcomes.Count(O::kTooSmall) << ", other errors " << outcomes.Count(O::kOtherError)
+      << ", skipped " << outcomes.Count(O::kSkipped) << ", left out " << outcomes.Count(O::kLeftOut)
+      << "; " << summary.pictures << " pictures in " << summary.database
+      << (summary.complete ? "" : " (interrupted)") << "\n";
+}
+
+// The import filter of this run: the options replace the user's settings in memory
+// only (gqtool never writes the settings back).
+void UseImportOptions(const IndexOptions& options) {
+  std::lock_guard<std::mutex> lock(ImportFilterLock());
+  if (options.importCommand) g_settings.importCommand = *options.importCommand;
+  if (options.importTypes) g_settings.importTypes = *options.importTypes;
+}
+
+std::string SavingText(const ImageRecordDB& db, const std::string& database) {
+  return "saving " + std::to_string(db.Count()) + " pictures to " + database;
+}
+
 }  // namespace
 
 int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& err) {
   IndexOptions options;
   if (!ParseIndexOptions(args, &options, err)) return 2;
   if (!CheckWritable(options.database, err)) return 1;
+  UseImportOptions(options);
   HeadlessHost::BlockTerminationSignals();
   HeadlessHost host;
   ImageRecordDB db;
   std::optional<ProgressReport> progress;
   FILE* terminal = stderr;
-  LoadFailures failures(options.database, options.paths);
-  StatusBar status([&](const std::string& text) {
-    if (!IsLoadErrorText(text) || !failures.Take(text)) return;
+  IndexOutcomes outcomes;
+  LoadFailures failures(options.database, options.paths, outcomes);
+  auto printLine = [&](const std::string& text) {
     if (progress) progress->Clear();
     std::fprintf(terminal, "%s\n", text.c_str());
+  };
+  StatusBar status([&](const std::string& text) {
+    if (IsLoadErrorText(text) && failures.Take(text)) printLine(text);
   });
   status.m_PauseOnError = false;
   auto loader = std::make_unique<Loader>(std::make_shared<WindowSink>(host.Target()), options.jobs);
@@ -208,6 +281,7 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   db.Host().stopLoading = [&](int ms) { return loader->Stop(false, ms); };
   LoadingHost loading(db, status);
   loading.Install(host);
+  outcomes.Install(host, loading, db);
   g_LoaderState.failed = 0;
 
   if (!OpenOrCreateDatabase(db, options.database)) {
@@ -220,14 +294,11 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
   // The jobs run one after the other: the update first, then the paths as one list.
   bool interrupted = false;
   std::vector<std::function<bool()>> jobs;
-  int beforeUpdate = 0;
-  int removed = 0;
   // An update ends with two messages, loading done and then update done (which removes
   // the vanished records): the next job waits for the second.
   bool updateRunning = false;
   if (options.update) {
     jobs.push_back([&] {
-      beforeUpdate = db.Count();
       updateRunning = UpdateFromDisk(db, *loader, false, false, -1);
       return updateRunning;
     });
@@ -252,7 +323,6 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     if (!updateRunning && !loader->IsLoading()) startNext();
   };
   loading.onUpdateDone = [&](bool) {
-    removed = beforeUpdate - db.Count();
     updateRunning = false;
     if (!loader->IsLoading()) startNext();
   };
@@ -275,27 +345,39 @@ int RunIndexCommand(const ToolArguments& args, std::ostream& out, std::ostream& 
     });
     progress->Start();
   }
+  // Saves on the way, as the final save does; a failed one is tried again later.
+  host.SetHandler(kMsgSaveDue, [&](unsigned, uintptr_t, intptr_t) -> intptr_t {
+    if (db.IsClean()) return 0;
+    if (progress) progress->Hold(SavingText(db, options.database));
+    const bool savedNow = FlushDatabase(db);
+    if (progress) progress->Resume();
+    if (!savedNow) printLine("gqtool index: cannot save " + options.database + " now");
+    return 0;
+  });
+  std::optional<PeriodicPost> saveTimer(std::in_place, host.Target(), kMsgSaveDue,
+                                        std::chrono::seconds(options.saveEverySeconds));
   startNext();
   int code = host.Run();
+  saveTimer.reset();
   loader.reset();  // every job has ended; nothing sends to the window any more
   g_WalkFilter = nullptr;
   if (progress) {
     progress->Stop();
-    progress->Phase("saving " + std::to_string(db.Count()) + " pictures to " + options.database);
+    progress->Phase(SavingText(db, options.database));
   }
   bool saved = FlushDatabase(db);
   progress.reset();
   capture.reset();
   terminal = stderr;
   failures.TakeWarnings(warnings);
-  const int replaced = loading.m_Replaced;
-  out << "added " << loading.m_Added - replaced << ", updated " << replaced << ", removed "
-      << removed << ", unchanged " << loading.m_Skipped << ", not a picture "
-      << failures.Count(kNotPicture) << ", damaged " << failures.Count(kDamaged) << ", too small "
-      << failures.Count(kTooSmall) << ", other errors " << failures.Count(kOtherError)
-      << ", skipped " << failures.OwnFiles() << ", left out " << filters.LeftOut() << "; "
-      << db.Count() << " pictures in " << options.database << (interrupted ? " (interrupted)" : "")
-      << "\n";
+  for (const std::string& path : filters.LeftOutPaths())
+    outcomes.Note(path, IndexOutcome::kLeftOut);
+  const IndexSummary summary{options.database, db.Count(), !interrupted};
+  if (options.json) {
+    WriteIndexJson(summary, outcomes, out);
+  } else {
+    PrintSummary(summary, outcomes, out);
+  }
   db.File().Close();
   if (!saved) {
     err << "gqtool index: cannot save " << options.database;
