@@ -25,7 +25,7 @@ RECIPE_VERSION = 2
 ORIGINAL_SIDE = 1600
 WALLPAPER_DIRS = ("/usr/share/wallpapers", "/usr/share/backgrounds")
 PICTURE_EXTENSIONS = (".jpg", ".jpeg", ".png", ".webp")
-REGION_GRID = (3, 2)  # columns, rows: six disjoint tiles per photo
+REGION_GRID = "3x2"  # columns x rows: by default six disjoint tiles per photo
 FINGERPRINTS = "findimagedupes.fp"
 PLAIN_SPREAD = 0.03  # grey standard deviation below which a wallpaper counts as plain
 
@@ -165,7 +165,7 @@ def file_name(seed, label):
     return hashlib.sha256(f"{seed}:{label}".encode()).hexdigest()[:16] + ".jpg"
 
 
-def plan_set(sources, seed):
+def plan_set(sources, seed, grid):
     """The recipe of every picture of the set: file name -> facts (with a readable label)
     and ImageMagick steps. Originals are made from the packages' files; copies and regions
     from the originals."""
@@ -191,17 +191,24 @@ def plan_set(sources, seed):
             else:
                 entry["args"] = ["-quality", "92"] + make(strength)
             plan[file_name(seed, label)] = entry
-        columns, rows = REGION_GRID
+        columns, rows = grid
         for column, row in itertools.product(range(columns), range(rows)):
-            label = f"{tag}-region-c{column}r{row}"
+            label = f"{tag}-region-{columns}x{rows}-c{column}r{row}"
             plan[file_name(seed, label)] = {"label": label, "source": tag, "role": "region",
                                             "kind": "region", "from": original,
-                                            "region": [column, row]}
+                                            "region": [column, row, columns, rows]}
     return plan
 
 
+def region_grid(text):
+    columns, _, rows = text.partition("x")
+    if not (columns.isdigit() and rows.isdigit()) or int(columns) * int(rows) < 2:
+        raise SystemExit(f"--regions must be COLUMNSxROWS with two tiles or more, not {text!r}")
+    return int(columns), int(rows)
+
+
 def region_args(size, tile):
-    columns, rows = REGION_GRID
+    columns, rows = tile[2], tile[3]
     width, height = size
     left, right = width * tile[0] // columns, width * (tile[0] + 1) // columns
     top, bottom = height * tile[1] // rows, height * (tile[1] + 1) // rows
@@ -376,6 +383,8 @@ def parse_arguments():
     parser.add_argument("--similarity", help="--similarity passed to gqtool duplicates")
     parser.add_argument("--strict", default="95%",
                         help="findimagedupes' strict threshold (its default is 90%%)")
+    parser.add_argument("--regions", default=REGION_GRID,
+                        help="the distractor tiles of each photo, COLUMNSxROWS (2x1: its halves)")
     parser.add_argument("--jobs", type=int, default=2, help="ImageMagick processes at once")
     parser.add_argument("--report", help="also write per mode the missed copies and the false "
                         "pairs to this JSON file")
@@ -432,7 +441,7 @@ def main():
         return 1
     sources = pick_sources(args.sources, args.seed)
     log(f"sources: {len(sources)} photos")
-    plan = plan_set(sources, args.seed)
+    plan = plan_set(sources, args.seed, region_grid(args.regions))
     os.makedirs(args.work, exist_ok=True)
     folder = build_set(args.work, plan, args.jobs)
     results = run_modes(args, modes, folder, plan)
