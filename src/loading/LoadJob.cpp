@@ -2,10 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -20,7 +21,7 @@ namespace {
 constexpr int kExplicitHoldMs = 4000;
 constexpr auto kCounterYield = std::chrono::milliseconds(200);
 constexpr auto kHandOverRetry = std::chrono::milliseconds(100);
-constexpr int kCounterHeadStartSteps = 200;  // of 10 ms
+constexpr auto kCounterHeadStart = std::chrono::milliseconds(2000);
 constexpr int kUpdateWaitSteps = 249;        // of 20 ms
 
 int HoldFor(LoadMode mode) { return mode == kModeExplicit ? kExplicitHoldMs : 0; }
@@ -29,11 +30,27 @@ bool HasLineBreak(const std::string& path) {
   return path.find_first_of("\r\n") != std::string::npos;
 }
 
-// The counter's head start: up to 2000 ms.
-void WaitForCounter(const std::atomic<bool>& counterDone) {
-  for (int i = 0; i < kCounterHeadStartSteps && !counterDone; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
+// The end of a job's counter thread, told to the loader thread, which gives the counter
+// a head start: it goes on when the counter ends, or after 2000 ms.
+class CounterEnd {
+ public:
+  void Tell() {
+    {
+      std::lock_guard<std::mutex> lock(m_Mutex);
+      m_Ended = true;
+    }
+    m_Changed.notify_all();
+  }
+  void AwaitHeadStart() {
+    std::unique_lock<std::mutex> lock(m_Mutex);
+    m_Changed.wait_for(lock, kCounterHeadStart, [this] { return m_Ended; });
+  }
+
+ private:
+  std::mutex m_Mutex;
+  std::condition_variable m_Changed;
+  bool m_Ended = false;  // guarded by m_Mutex
+};
 
 }  // namespace
 
@@ -44,17 +61,17 @@ LoadJob::LoadJob(std::shared_ptr<LoadSink> sink, int workers, JobInput input)
       m_MaxInFlight(static_cast<size_t>(2 * m_Pool.Workers() + 1)) {}
 
 void LoadJob::Run() {
-  std::atomic<bool> counterDone{false};
+  CounterEnd counterEnd;
   std::thread counter;
   try {
-    counter = std::thread([sink = m_Sink, input = m_Input, &counterDone] {
+    counter = std::thread([sink = m_Sink, input = m_Input, &counterEnd] {
       FileCounter(sink, input).Run();
-      counterDone = true;
+      counterEnd.Tell();
     });
   } catch (const std::system_error&) {
-    counterDone = true;  // no progress fraction, but the files still load
+    counterEnd.Tell();  // no progress fraction, but the files still load
   }
-  WaitForCounter(counterDone);
+  counterEnd.AwaitHeadStart();
   if (m_Input.update) StartUpdating();
   m_Walker.Walk(m_Input);
   Drain();
