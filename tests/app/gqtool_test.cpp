@@ -210,6 +210,21 @@ TEST_F(Gqtool, IndexTakesItsArgumentsWholeAndAnyNumberOfJobs) {
   EXPECT_EQ(run.out.rfind("added 1,", 0), 0u) << run.out;
 }
 
+TEST_F(Gqtool, IndexWritesTheSameBytesWithOneOrManyJobs) {
+  // More pictures than thumbnails stay in memory, so that some are paged out while loading.
+  cv::theRNG().state = 17;
+  std::filesystem::create_directories(File("many"));
+  for (int i = 0; i < 260; ++i) {
+    ASSERT_TRUE(cv::imwrite(File("many/p" + std::to_string(i) + ".png"), Picture(24 + i % 9, 20)));
+  }
+  for (const char* jobs : {"1", "3"}) {
+    ToolRun run = Run({"index", File(std::string("jobs") + jobs + ".gqdb"), File("many"), "--jobs",
+                       jobs, "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+  }
+  EXPECT_TRUE(ReadText(File("jobs1.gqdb")) == ReadText(File("jobs3.gqdb")));
+}
+
 TEST_F(Gqtool, IndexTellsWhatBecameOfEveryFile) {
   cv::theRNG().state = 5;
   std::filesystem::create_directories(File("tree/empty"));
