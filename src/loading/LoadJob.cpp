@@ -22,7 +22,7 @@ constexpr int kExplicitHoldMs = 4000;
 constexpr auto kCounterYield = std::chrono::milliseconds(200);
 constexpr auto kHandOverRetry = std::chrono::milliseconds(100);
 constexpr auto kCounterHeadStart = std::chrono::milliseconds(2000);
-constexpr int kUpdateWaitSteps = 249;        // of 20 ms
+constexpr int kUpdateWaitSteps = 249;  // of 20 ms
 
 int HoldFor(LoadMode mode) { return mode == kModeExplicit ? kExplicitHoldMs : 0; }
 
