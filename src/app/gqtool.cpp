@@ -112,9 +112,9 @@ const ToolCommand kCommands[] = {
      "Similar scores only the candidates of a box around PICTURE and may miss some).",
      RunSimilarCommand},
     {"duplicates",
-     "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--json|--csv|-0]\n"
-     "         [--details] [--existing] [--keep RULE] [--reference DIR] [--trash|--move-to DIR] "
-     "[--dry-run]",
+     "duplicates DB [--similarity 0-100] [--criteria FILE] [--identity] [--edits]\n"
+     "         [--json|--csv|-0] [--details] [--existing] [--keep RULE] [--reference DIR]\n"
+     "         [--trash|--move-to DIR] [--dry-run]",
      "Runs Search for Duplicates over the database. --similarity 0-100 (default 20) is\n"
      "how loose a copy may be: 0 finds only nearly identical signatures, higher values\n"
      "also group resized, re-encoded or edited copies, and too high values group\n"
@@ -141,7 +141,14 @@ const ToolCommand kCommands[] = {
      "only renamed (one on another file system is reported and stays), never deleted.\n"
      "The final status (\"N potential duplicates.\") goes to standard error.\n"
      "Ctrl-C cancels the search and prints the groups found so far, moving nothing\n"
-     "(exit code 130).",
+     "(exit code 130).\n"
+     "--edits groups instead each picture with its edited copies: resized, re-encoded,\n"
+     "blurred, brightened, darkened, changed in contrast, turned grey, cropped by up to\n"
+     "about 15 % per side, mirrored or turned by 90, 180 or 270 degrees. It works from\n"
+     "the stored thumbnails and keeps what it learns of them in DB.edits beside the\n"
+     "database, so a second run is quick; --similarity, --criteria and --identity do\n"
+     "not apply. With --json each member also carries \"edit\", how it shows the member\n"
+     "it was matched with (see docs/gqtool-output.md). Ctrl-C prints no groups.",
      RunDuplicatesCommand},
     {"criteria", "criteria show FILE",
      "Prints the 20 numbers of a criteria file (as the Criterias dialog saves it, or as\n"

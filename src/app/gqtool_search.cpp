@@ -18,6 +18,7 @@
 #include "app/gqtool.h"
 #include "base/Words.h"
 #include "db/DatabaseOps.h"
+#include "edits/EditDuplicateSearch.h"
 #include "loading/LoadPicture.h"
 #include "search/CriteriaAdjust.h"
 #include "search/DuplicateSearch.h"
@@ -227,6 +228,7 @@ struct Member {
   ImageRecord* record = nullptr;
   FileFacts facts;
   bool keep = true;
+  const std::string* edit = nullptr;  // with --edits: the edit it matched under, "" for the first
 };
 using Groups = std::vector<std::vector<Member>>;
 
@@ -320,6 +322,8 @@ std::string JsonMember(const Member& member, bool marked) {
           ", \"height\": " + std::to_string(record.m_PictureHeight) + ", \"time\": ";
   json += facts.exists ? JsonString(facts.time) : "null";
   if (marked) json += member.keep ? ", \"keep\": true" : ", \"keep\": false";
+  if (member.edit)
+    json += ", \"edit\": " + (member.edit->empty() ? "null" : JsonString(*member.edit));
   return json + "}";
 }
 
@@ -429,7 +433,7 @@ bool DisposeCopies(ImageRecordDB& db, const Groups& groups, const Disposal& disp
 struct DuplicatesRequest {
   std::string database, criteriaFile, reference;
   int32_t similarity = kDefaultDuplicateSimilarity;
-  bool identity = false, details = false, existing = false;
+  bool identity = false, details = false, existing = false, edits = false;
   ListFormat format = ListFormat::kPlain;
   KeepRule rule = KeepRule::kNone;
   Disposal disposal;
@@ -448,6 +452,7 @@ bool ParseDuplicatesRequest(const ToolArguments& args, DuplicatesRequest* reques
                  {NumberOption("--similarity", 0, 100, &request->similarity),
                   TextOption("--criteria", &request->criteriaFile),
                   FlagOption("--identity", &request->identity),
+                  FlagOption("--edits", &request->edits),
                   FlagOption("--details", &request->details),
                   FlagOption("--existing", &request->existing),
                   {"--keep", nullptr,
@@ -462,7 +467,7 @@ bool ParseDuplicatesRequest(const ToolArguments& args, DuplicatesRequest* reques
                            (disposal.dryRun && !request->Disposing());
   if (problem || several || badDisposal || positional.size() != 1) {
     err << "gqtool duplicates: usage: gqtool duplicates DB [--similarity 0-100] "
-           "[--criteria FILE] [--identity] [--json|--csv|-0] [--details] [--existing] "
+           "[--criteria FILE] [--identity] [--edits] [--json|--csv|-0] [--details] [--existing] "
            "[--keep largest|newest|oldest|first-folder] [--reference DIR] "
            "[--trash|--move-to DIR [--dry-run]]\n";
     if (badDisposal) {
@@ -499,6 +504,28 @@ RunOutcome SearchDuplicates(SearchEngine& engine, const DuplicatesRequest& reque
   line.Clear();
   err << status << "\n";
   return outcome;
+}
+
+// Runs the edited-copy search with a progress line; Ctrl-C cancels it. The final status
+// goes to err, as does a failure to write the descriptor cache.
+RunOutcome SearchEdits(ImageRecordDB& db, const DuplicatesRequest& request, std::ostream& err,
+                       EditSearchReport* report) {
+  InterruptGuard interrupt;
+  TerminalLine line;
+  EditSearchOptions options;
+  options.cachePath = EditCachePath(request.database);
+  options.progress = [&](const std::string& status, int percent) {
+    line.Show(status + " " + std::to_string(percent) + "%");
+    return !InterruptGuard::Interrupted();
+  };
+  *report = RunEditDuplicateSearch(db, options);
+  line.Clear();
+  if (!report->cacheError.empty()) {
+    err << "gqtool duplicates: cannot write the descriptor cache: " << report->cacheError << "\n";
+  }
+  err << (report->finished ? "" : "Search canceled. ") << db.GroupList().count
+      << " potential duplicates.\n";
+  return report->finished ? RunOutcome::kFinished : RunOutcome::kCancelled;
 }
 
 // A criterion's name for people: its dialog group and its label without the dashes
@@ -597,8 +624,14 @@ int RunDuplicatesCommand(const ToolArguments& args, std::ostream& out, std::ostr
   ImageRecordDB db;
   SearchEngine engine(db);
   if (!PrepareSearch(db, request.criteriaFile, request.database, "duplicates", err)) return 1;
-  const RunOutcome outcome = SearchDuplicates(engine, request, err);
+  EditSearchReport edits;
+  const RunOutcome outcome = request.edits ? SearchEdits(db, request, err, &edits)
+                                           : SearchDuplicates(engine, request, err);
   Groups groups = GroupsOf(db);
+  for (std::vector<Member>& group : groups) {
+    for (Member& member : group)
+      member.edit = request.edits ? &edits.edits[member.record->m_LfdNr] : nullptr;
+  }
   ReportStale(TakeStale(groups, request.existing), "duplicates", request.database, request.existing,
               err);
   for (std::vector<Member>& group : groups) MarkKeepers(group, request.rule, request.reference);

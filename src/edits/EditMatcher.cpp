@@ -1,0 +1,325 @@
+#include "edits/EditMatcher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+#include "edits/Orientation.h"
+#include "edits/ParallelRun.h"
+
+namespace gq {
+namespace {
+
+constexpr int kBuckets = 1 << kKeyLength;
+constexpr int kProbeBits = 4;               // the least certain signs a lookup also flips
+constexpr int kFilingBits = 2;              // the same for the keys a picture is filed under
+constexpr float kCandidateCosine = 0.7f;    // coefficient agreement a candidate needs
+constexpr float kFloorCorrelation = 0.75f;  // below this a window is not worth fitting
+constexpr float kMaxCut = 0.2f;             // a fitted window cuts at most this per side
+constexpr float kCropLimit = 0.025f;        // a fitted cut beyond this counts as a crop
+constexpr float kAcceptCorrelation = 0.9f;  // an edited copy correlates at least this
+constexpr float kAcceptDetail = 0.8f;       // and its fine detail at least this
+constexpr int kChunk = 128;                 // pictures a thread takes at a time
+
+// The pictures by the coefficient signs of their whole frame.
+struct KeyIndex {
+  std::vector<int32_t> start;  // kBuckets + 1 offsets into members
+  std::vector<int32_t> members;
+};
+
+bool Usable(const EditDescriptor* descriptor) { return descriptor && !descriptor->flat; }
+
+uint32_t SignKey(const float* coefficients) {
+  uint32_t key = 0;
+  for (int k = 0; k < kKeyLength; ++k) key |= (coefficients[k] > 0 ? 1u : 0u) << k;
+  return key;
+}
+
+// The sign masks to look up for coefficients: every combination of the `bits` least
+// certain signs (those of the coefficients nearest 0).
+std::vector<uint32_t> ProbeMasks(const float* coefficients, int bits) {
+  int order[kKeyLength];
+  for (int k = 0; k < kKeyLength; ++k) order[k] = k;
+  std::partial_sort(order, order + bits, order + kKeyLength, [&](int a, int b) {
+    return std::fabs(coefficients[a]) < std::fabs(coefficients[b]);
+  });
+  std::vector<uint32_t> masks(size_t{1} << bits, 0);
+  for (uint32_t m = 0; m < masks.size(); ++m) {
+    for (int bit = 0; bit < bits; ++bit) {
+      if (m & (1u << bit)) masks[m] |= 1u << order[bit];
+    }
+  }
+  return masks;
+}
+
+// The keys a picture's whole frame is filed under: its signs, and those with its least
+// certain signs flipped, as the same picture edited may show them.
+std::vector<uint32_t> FilingKeys(const EditDescriptor& descriptor) {
+  float coefficients[kKeyLength];
+  std::copy(descriptor.keys[0], descriptor.keys[0] + kKeyLength, coefficients);
+  const uint32_t key = SignKey(coefficients);
+  std::vector<uint32_t> keys = ProbeMasks(coefficients, kFilingBits);
+  for (uint32_t& mask : keys) mask ^= key;
+  return keys;
+}
+
+KeyIndex BuildIndex(const std::vector<const EditDescriptor*>& descriptors) {
+  KeyIndex index;
+  index.start.assign(kBuckets + 1, 0);
+  for (const EditDescriptor* d : descriptors) {
+    if (!Usable(d)) continue;
+    for (uint32_t key : FilingKeys(*d)) ++index.start[key + 1];
+  }
+  for (int b = 0; b < kBuckets; ++b) index.start[b + 1] += index.start[b];
+  index.members.resize(static_cast<size_t>(index.start[kBuckets]));
+  std::vector<int32_t> fill(index.start.begin(), index.start.end() - 1);
+  for (size_t i = 0; i < descriptors.size(); ++i) {
+    if (!Usable(descriptors[i])) continue;
+    for (uint32_t key : FilingKeys(*descriptors[i])) {
+      index.members[static_cast<size_t>(fill[key]++)] = static_cast<int32_t>(i);
+    }
+  }
+  return index;
+}
+
+// The coefficients of a window of the picture turned by an orientation.
+void TurnedKey(const EditDescriptor& descriptor, int window, int orientation, float* out) {
+  float grid[kKeyLength + 1] = {}, turned[kKeyLength + 1];
+  for (int k = 0; k < kKeyLength; ++k) grid[k + 1] = descriptor.keys[window][k];
+  OrientCoefficients(grid, kCoefficientSide, Orientations()[orientation], turned);
+  std::copy(turned + 1, turned + kKeyLength + 1, out);
+}
+
+struct Candidate {
+  int32_t other;
+  int window;
+  int orientation;
+  float cosine;
+};
+
+// The candidates for picture a: per other picture its two best hypotheses, best first.
+std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
+                                    const KeyIndex& index, int32_t a) {
+  std::vector<Candidate> found;
+  float coefficients[kKeyLength];
+  for (int w = 0; w < kWindowCount; ++w) {
+    for (int o = 0; o < kOrientationCount; ++o) {
+      TurnedKey(*descriptors[static_cast<size_t>(a)], w, o, coefficients);
+      const uint32_t key = SignKey(coefficients);
+      for (uint32_t mask : ProbeMasks(coefficients, kProbeBits)) {
+        const uint32_t bucket = key ^ mask;
+        for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
+          const int32_t b = index.members[static_cast<size_t>(p)];
+          if (b == a) continue;
+          const int8_t* keys = descriptors[static_cast<size_t>(b)]->keys[0];
+          float dot = 0;
+          for (int k = 0; k < kKeyLength; ++k) dot += coefficients[k] * keys[k];
+          const float cosine = dot / (127.0f * 127.0f);
+          if (cosine >= kCandidateCosine) found.push_back({b, w, o, cosine});
+        }
+      }
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) {
+    return x.other != y.other ? x.other < y.other : x.cosine > y.cosine;
+  });
+  std::vector<Candidate> kept;
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (i < 2 || found[i - 2].other != found[i].other) kept.push_back(found[i]);
+  }
+  return kept;
+}
+
+float& EdgeOf(CropWindow& window, int edge) {
+  switch (edge) {
+    case 0:
+      return window.left;
+    case 1:
+      return window.right;
+    case 2:
+      return window.top;
+    default:
+      return window.bottom;
+  }
+}
+
+// The correlation of the window of from, turned, with the whole of to (target).
+float WindowScore(const EditDescriptor& from, const float* target, int orientation,
+                  const CropWindow& window) {
+  float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide];
+  if (!SampleWindow(from, window, grid)) return -1;
+  OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
+  return Correlation(turned, target);
+}
+
+// The grid less its 3 x 3 local mean, normalised; false when nothing is left.
+bool Detail(const float* grid, float* detail) {
+  for (int y = 0; y < kSampleSide; ++y) {
+    for (int x = 0; x < kSampleSide; ++x) {
+      float sum = 0;
+      int cells = 0;
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int nx = x + dx, ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= kSampleSide || ny >= kSampleSide) continue;
+          sum += grid[ny * kSampleSide + nx];
+          ++cells;
+        }
+      }
+      detail[y * kSampleSide + x] = grid[y * kSampleSide + x] - sum / cells;
+    }
+  }
+  double sum = 0, squares = 0;
+  const int n = kSampleSide * kSampleSide;
+  for (int i = 0; i < n; ++i) sum += detail[i];
+  for (int i = 0; i < n; ++i) squares += (detail[i] - sum / n) * (detail[i] - sum / n);
+  if (squares < 1e-6) return false;
+  const float scale = static_cast<float>(1 / std::sqrt(squares / n));
+  for (int i = 0; i < n; ++i) detail[i] = static_cast<float>((detail[i] - sum / n) * scale);
+  return true;
+}
+
+float DetailScore(const EditDescriptor& from, const EditDescriptor& to, int orientation,
+                  const CropWindow& window) {
+  float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide];
+  float a[kSampleSide * kSampleSide], b[kSampleSide * kSampleSide];
+  if (!SampleWindow(from, window, grid) || !SampleWindow(to, CropWindow(), b)) return -1;
+  OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
+  if (!Detail(turned, a)) return -1;
+  std::copy(b, b + kSampleSide * kSampleSide, grid);
+  if (!Detail(grid, b)) return -1;
+  return Correlation(a, b);
+}
+
+bool IsCrop(const CropWindow& window) {
+  return std::max({window.left, window.right, window.top, window.bottom}) > kCropLimit;
+}
+
+// Confirms the candidate of picture a; true with the match filled in.
+bool Confirm(const std::vector<const EditDescriptor*>& descriptors, int32_t a,
+             const Candidate& candidate, EditMatch* match) {
+  EditFit fit;
+  if (!ConfirmEdit(*descriptors[static_cast<size_t>(a)],
+                   *descriptors[static_cast<size_t>(candidate.other)], candidate.orientation,
+                   WindowAt(candidate.window), &fit)) {
+    return false;
+  }
+  *match = {a, candidate.other, candidate.orientation, IsCrop(fit.window), fit.correlation};
+  return true;
+}
+
+// Which pictures the pairs confirmed so far join; shared by the threads, so that a
+// pair whose pictures are joined already is not confirmed again.
+class JoinedSets {
+ public:
+  explicit JoinedSets(int32_t count) : m_Parent(static_cast<size_t>(count)) {
+    for (int32_t i = 0; i < count; ++i) m_Parent[static_cast<size_t>(i)] = i;
+  }
+  bool Joined(int32_t a, int32_t b) {
+    const std::lock_guard<std::mutex> lock(m_Guard);
+    return Root(a) == Root(b);
+  }
+  void Join(int32_t a, int32_t b) {
+    const std::lock_guard<std::mutex> lock(m_Guard);
+    m_Parent[static_cast<size_t>(Root(a))] = Root(b);
+  }
+
+ private:
+  int32_t Root(int32_t i) {
+    while (m_Parent[static_cast<size_t>(i)] != i) {
+      i = m_Parent[static_cast<size_t>(i)] =
+          m_Parent[static_cast<size_t>(m_Parent[static_cast<size_t>(i)])];
+    }
+    return i;
+  }
+  std::mutex m_Guard;
+  std::vector<int32_t> m_Parent;  // guarded by m_Guard
+};
+
+// Keeps one match per pair of pictures, the best correlated.
+std::vector<EditMatch> OnePerPair(std::vector<EditMatch> matches) {
+  auto pair = [](const EditMatch& m) { return std::minmax(m.from, m.to); };
+  std::sort(matches.begin(), matches.end(), [&](const EditMatch& x, const EditMatch& y) {
+    return pair(x) != pair(y) ? pair(x) < pair(y) : x.correlation > y.correlation;
+  });
+  std::vector<EditMatch> kept;
+  for (const EditMatch& m : matches) {
+    if (kept.empty() || pair(kept.back()) != pair(m)) kept.push_back(m);
+  }
+  return kept;
+}
+
+}  // namespace
+
+bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orientation,
+                 const CropWindow& start, EditFit* fit) {
+  float target[kSampleSide * kSampleSide];
+  if (!SampleWindow(to, CropWindow(), target)) return false;
+  fit->window = start;
+  fit->correlation = WindowScore(from, target, orientation, start);
+  fit->detail = -1;
+  if (fit->correlation < kFloorCorrelation) return false;
+  const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
+  if (whole && fit->correlation >= kAcceptCorrelation) {
+    fit->detail = DetailScore(from, to, orientation, start);
+    if (fit->detail >= kAcceptDetail) return true;
+  }
+  for (float step : {0.04f, 0.02f, 0.01f}) {
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (int edge = 0; edge < 4; ++edge) {
+        for (float change : {-step, step}) {
+          CropWindow trial = fit->window;
+          float& cut = EdgeOf(trial, edge);
+          cut = std::clamp(cut + change, 0.0f, kMaxCut);
+          const float score = WindowScore(from, target, orientation, trial);
+          if (score > fit->correlation + 1e-4f) {
+            fit->correlation = score, fit->window = trial, moved = true;
+          }
+        }
+      }
+    }
+  }
+  if (fit->correlation < kAcceptCorrelation) return false;
+  fit->detail = DetailScore(from, to, orientation, fit->window);
+  return fit->detail >= kAcceptDetail;
+}
+
+std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>& descriptors,
+                                       const EditMatchOptions& options, bool* stopped) {
+  const KeyIndex index = BuildIndex(descriptors);
+  const auto count = static_cast<int32_t>(descriptors.size());
+  std::atomic<int32_t> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  std::mutex guard;  // guards matches
+  std::vector<EditMatch> matches;
+  JoinedSets joined(count);
+  RunParallel(ThreadsToUse(options.threads), [&](bool caller) {
+    std::vector<EditMatch> own;
+    for (int32_t first; !stop && (first = next.fetch_add(kChunk)) < count;) {
+      for (int32_t a = first; a < std::min(count, first + kChunk); ++a) {
+        if (!Usable(descriptors[static_cast<size_t>(a)])) continue;
+        EditMatch match;
+        for (const Candidate& candidate : CandidatesOf(descriptors, index, a)) {
+          if (!joined.Joined(a, candidate.other) && Confirm(descriptors, a, candidate, &match)) {
+            own.push_back(match);
+            joined.Join(a, candidate.other);
+          }
+        }
+      }
+      const int32_t total = done.fetch_add(kChunk) + kChunk;
+      if (caller && options.progress &&
+          !options.progress(std::min(1.0, static_cast<double>(total) / count))) {
+        stop = true;
+      }
+    }
+    const std::lock_guard<std::mutex> lock(guard);
+    matches.insert(matches.end(), own.begin(), own.end());
+  });
+  if (stopped) *stopped = stop;
+  return OnePerPair(std::move(matches));
+}
+
+}  // namespace gq

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "edits/EditGroups.h"
+#include "edits/EditMatcher.h"
+#include "edits/EditsTestSupport.h"
+#include "edits/Orientation.h"
+
+namespace gq {
+namespace {
+
+using namespace test;
+
+// Turning a grid and turning its coefficients must agree for every orientation, and an
+// orientation followed by its inverse must give the grid back: the lookups turn
+// coefficients, the confirmation turns grids.
+TEST(Orientation, GridsAndCoefficientsTurnAlike) {
+  std::mt19937 random(7);
+  std::normal_distribution<float> noise;
+  float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide],
+      back[kSampleSide * kSampleSide];
+  for (float& cell : grid) cell = noise(random);
+  float coefficients[kKeyLength + 1] = {}, expected[kKeyLength + 1], actual[kKeyLength + 1] = {};
+  WindowCoefficients(grid, coefficients + 1);
+  for (int o = 0; o < kOrientationCount; ++o) {
+    OrientGrid(grid, kSampleSide, Orientations()[o], turned);
+    WindowCoefficients(turned, actual + 1);
+    OrientCoefficients(coefficients, kCoefficientSide, Orientations()[o], expected);
+    for (int k = 1; k <= kKeyLength; ++k) {
+      EXPECT_NEAR(actual[k], expected[k], 1e-3) << OrientationName(o) << " coefficient " << k;
+    }
+    OrientGrid(turned, kSampleSide, Orientations()[InverseOrientation(o)], back);
+    EXPECT_TRUE(std::equal(grid, grid + kSampleSide * kSampleSide, back)) << OrientationName(o);
+  }
+}
+
+// The groups of an original, one edited copy and distractors that must stay apart:
+// parts of the original that share little with it, and other photos.
+std::vector<std::vector<EditMember>> GroupsWithDistractors(const PackedImage& original,
+                                                           const PackedImage& copy, uint32_t seed) {
+  std::vector<EditDescriptor> descriptors = {DescriptorOf(original), DescriptorOf(copy)};
+  for (const PackedImage& distractor :
+       {Region(original, 0, 0, 0.34f, 1), Region(original, 0.66f, 0, 1, 1),
+        Region(original, 0, 0, 0.5f, 0.5f), Region(original, 0.5f, 0.5f, 1, 1),
+        Region(original, 0.2f, 0.2f, 0.65f, 0.65f), PhotoLike(seed + 1000),
+        PhotoLike(seed + 2000)}) {
+    descriptors.push_back(DescriptorOf(distractor));
+  }
+  std::vector<const EditDescriptor*> pointers;
+  for (const EditDescriptor& d : descriptors) pointers.push_back(&d);
+  return GroupEdits(static_cast<int32_t>(pointers.size()), FindEditMatches(pointers, {}));
+}
+
+TEST(EditMatching, GroupsEachEditKindUnderItsNameAndNothingElse) {
+  const struct {
+    const char* edit;
+    std::function<PackedImage(const PackedImage&)> make;
+  } cases[] = {
+      {"identity", [](const PackedImage& p) { return Region(p, 0, 0, 1, 1); }},
+      {"identity",
+       [](const PackedImage& p) { return Toned(p, [](float v, int) { return v * 1.25f; }); }},
+      {"identity",
+       [](const PackedImage& p) { return Toned(p, [](float v, int) { return v * 0.75f; }); }},
+      {"identity",
+       [](const PackedImage& p) {
+         return Toned(p, [](float v, int) { return 128 + (v - 128) * 1.3f; });
+       }},
+      {"identity", [](const PackedImage& p) { return Grey(p); }},
+      {"mirror", [](const PackedImage& p) { return MirroredLeftRight(p); }},
+      {"rot90", [](const PackedImage& p) { return Rotated90(p); }},
+      {"rot180", [](const PackedImage& p) { return Rotated90(Rotated90(p)); }},
+      {"rot270", [](const PackedImage& p) { return Rotated90(Rotated90(Rotated90(p))); }},
+      {"crop", [](const PackedImage& p) { return Region(p, 0.1f, 0.1f, 0.9f, 0.9f); }},
+      {"crop", [](const PackedImage& p) { return Region(p, 0.15f, 0.02f, 0.95f, 0.88f); }},
+      {"mirror+crop",
+       [](const PackedImage& p) { return MirroredLeftRight(Region(p, 0.12f, 0.12f, 1, 1)); }},
+  };
+  // Crops must be found in 3 of 4 photos (their lookup depends on how near a crop lies
+  // to one of the fixed windows), the other edits in all; a distractor is never grouped.
+  for (const auto& c : cases) {
+    int found = 0;
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+      const PackedImage original = PhotoLike(seed);
+      const auto groups = GroupsWithDistractors(original, c.make(original), seed);
+      ASSERT_LE(groups.size(), 1u) << c.edit << " seed " << seed;
+      if (groups.empty()) continue;
+      ASSERT_EQ(groups[0].size(), 2u) << c.edit << " seed " << seed;
+      EXPECT_EQ(groups[0][0].index, 0);
+      EXPECT_EQ(groups[0][1].edit, c.edit) << " seed " << seed;
+      ++found;
+    }
+    EXPECT_GE(found, std::string(c.edit).find("crop") == std::string::npos ? 4 : 3) << c.edit;
+  }
+}
+
+// A member is named by how it shows the member it joined through: the original first,
+// its copy that is turned back ("rot270" for a picture that a quarter turn gave), and a
+// larger picture whose crop came first is an "uncrop".
+TEST(EditMatching, NamesTheEditFromTheMemberJoinedThrough) {
+  const PackedImage original = PhotoLike(9);
+  std::vector<EditDescriptor> descriptors = {DescriptorOf(Rotated90(original)),
+                                             DescriptorOf(original)};
+  std::vector<const EditDescriptor*> pointers = {&descriptors[0], &descriptors[1]};
+  auto groups = GroupEdits(2, FindEditMatches(pointers, {}));
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0][1].edit, "rot270");
+
+  const EditDescriptor crop = DescriptorOf(Region(original, 0.1f, 0.1f, 0.9f, 0.9f));
+  groups = GroupEdits(2, FindEditMatches({&crop, &descriptors[1]}, {}));
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0][0].edit, "");
+  EXPECT_EQ(groups[0][1].edit, "uncrop");
+}
+
+TEST(EditMatching, FlatPicturesAndStopsMatchNothing) {
+  PackedImage flat;
+  flat.Allocate(200, 150);
+  std::fill(flat.pixels.begin(), flat.pixels.end(), 90);
+  const EditDescriptor a = DescriptorOf(flat), b = DescriptorOf(flat);
+  EXPECT_EQ(a.flat, 1);
+  EXPECT_TRUE(FindEditMatches({&a, &b, nullptr}, {}).empty());
+
+  const EditDescriptor c = DescriptorOf(PhotoLike(3)), d = DescriptorOf(PhotoLike(3));
+  EditMatchOptions stopAtOnce;
+  stopAtOnce.threads = 1;
+  stopAtOnce.progress = [](double) { return false; };
+  bool stopped = false;
+  FindEditMatches({&c, &d}, stopAtOnce, &stopped);
+  EXPECT_TRUE(stopped);
+}
+
+}  // namespace
+}  // namespace gq
