@@ -1,6 +1,7 @@
 #include "edits/EditMatcher.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -12,38 +13,63 @@
 namespace gq {
 namespace {
 
-constexpr int kBuckets = 1 << kKeyLength;
-constexpr int kProbeBits = 4;               // the least certain signs a lookup also flips
-constexpr int kFilingBits = 2;              // the same for the keys a picture is filed under
-constexpr float kCandidateCosine = 0.7f;    // coefficient agreement a candidate needs
-constexpr float kFloorCorrelation = 0.75f;  // below this a window is not worth fitting
-constexpr float kMaxCut = 0.2f;             // a fitted window cuts at most this per side
-constexpr float kCropLimit = 0.025f;        // a fitted cut beyond this counts as a crop
-constexpr float kAcceptCorrelation = 0.9f;  // an edited copy correlates at least this
-constexpr float kAcceptDetail = 0.8f;       // and its fine detail at least this
-constexpr int kChunk = 128;                 // pictures a thread takes at a time
+constexpr int kSignBits = 15;  // the key: signs of the coefficients with u, v below 4
+constexpr int kBuckets = 1 << kSignBits;
+constexpr int kProbeBits = 4;                 // the least certain signs a lookup also flips
+constexpr int kFilingBits = 2;                // the same for the keys a picture is filed under
+constexpr float kCandidateCosine = 0.8f;      // coefficient agreement a candidate needs
+constexpr float kFloorCorrelation = 0.75f;    // below this a window is not worth fitting
+constexpr float kFloorDetail = 0.3f;          // nor when its fine detail is below this
+constexpr float kMaxCut = 0.2f;               // a fitted window cuts at most this per side
+constexpr float kCropLimit = 0.025f;          // a fitted cut beyond this counts as a crop
+constexpr float kAcceptCorrelation = 0.9f;    // an edited copy correlates at least this
+constexpr float kAcceptDetail = 0.8f;         // and its fine detail at least this
+constexpr size_t kCandidatesPerPicture = 16;  // the most other pictures a picture confirms
+constexpr int kChunk = 128;                   // pictures a thread takes at a time
+
+// A picture filed in the index, with its whole frame's coefficients at hand.
+struct Filed {
+  int32_t picture;
+  int8_t coefficients[kKeyLength + 1];
+};
 
 // The pictures by the coefficient signs of their whole frame.
 struct KeyIndex {
-  std::vector<int32_t> start;  // kBuckets + 1 offsets into members
-  std::vector<int32_t> members;
+  std::vector<int32_t> start;  // kBuckets + 1 offsets into members, by key
+  std::vector<Filed> members;
 };
+
+// The places of the key's coefficients among all.
+constexpr std::array<int, kSignBits> SignCoefficients() {
+  std::array<int, kSignBits> places{};
+  int n = 0;
+  for (int v = 0; v < 4; ++v) {
+    for (int u = 0; u < 4; ++u) {
+      if (u + v > 0) places[n++] = v * kCoefficientSide + u - 1;
+    }
+  }
+  return places;
+}
+constexpr std::array<int, kSignBits> kSignCoefficients = SignCoefficients();
 
 bool Usable(const EditDescriptor* descriptor) { return descriptor && !descriptor->flat; }
 
-uint32_t SignKey(const float* coefficients) {
+uint32_t SignKey(const int8_t* coefficients) {
   uint32_t key = 0;
-  for (int k = 0; k < kKeyLength; ++k) key |= (coefficients[k] > 0 ? 1u : 0u) << k;
+  for (int bit = 0; bit < kSignBits; ++bit) {
+    key |= (coefficients[kSignCoefficients[bit]] > 0 ? 1u : 0u) << bit;
+  }
   return key;
 }
 
 // The sign masks to look up for coefficients: every combination of the `bits` least
 // certain signs (those of the coefficients nearest 0).
-std::vector<uint32_t> ProbeMasks(const float* coefficients, int bits) {
-  int order[kKeyLength];
-  for (int k = 0; k < kKeyLength; ++k) order[k] = k;
-  std::partial_sort(order, order + bits, order + kKeyLength, [&](int a, int b) {
-    return std::fabs(coefficients[a]) < std::fabs(coefficients[b]);
+std::vector<uint32_t> ProbeMasks(const int8_t* coefficients, int bits) {
+  int order[kSignBits];
+  for (int bit = 0; bit < kSignBits; ++bit) order[bit] = bit;
+  std::partial_sort(order, order + bits, order + kSignBits, [&](int a, int b) {
+    return std::abs(coefficients[kSignCoefficients[a]]) <
+           std::abs(coefficients[kSignCoefficients[b]]);
   });
   std::vector<uint32_t> masks(size_t{1} << bits, 0);
   for (uint32_t m = 0; m < masks.size(); ++m) {
@@ -57,10 +83,8 @@ std::vector<uint32_t> ProbeMasks(const float* coefficients, int bits) {
 // The keys a picture's whole frame is filed under: its signs, and those with its least
 // certain signs flipped, as the same picture edited may show them.
 std::vector<uint32_t> FilingKeys(const EditDescriptor& descriptor) {
-  float coefficients[kKeyLength];
-  std::copy(descriptor.keys[0], descriptor.keys[0] + kKeyLength, coefficients);
-  const uint32_t key = SignKey(coefficients);
-  std::vector<uint32_t> keys = ProbeMasks(coefficients, kFilingBits);
+  const uint32_t key = SignKey(descriptor.keys[0]);
+  std::vector<uint32_t> keys = ProbeMasks(descriptor.keys[0], kFilingBits);
   for (uint32_t& mask : keys) mask ^= key;
   return keys;
 }
@@ -78,18 +102,22 @@ KeyIndex BuildIndex(const std::vector<const EditDescriptor*>& descriptors) {
   for (size_t i = 0; i < descriptors.size(); ++i) {
     if (!Usable(descriptors[i])) continue;
     for (uint32_t key : FilingKeys(*descriptors[i])) {
-      index.members[static_cast<size_t>(fill[key]++)] = static_cast<int32_t>(i);
+      Filed& filed = index.members[static_cast<size_t>(fill[key]++)];
+      filed.picture = static_cast<int32_t>(i);
+      std::copy(descriptors[i]->keys[0], descriptors[i]->keys[0] + kKeyLength + 1,
+                filed.coefficients);
     }
   }
   return index;
 }
 
 // The coefficients of a window of the picture turned by an orientation.
-void TurnedKey(const EditDescriptor& descriptor, int window, int orientation, float* out) {
+void TurnedKey(const EditDescriptor& descriptor, int window, int orientation, int8_t* out) {
   float grid[kKeyLength + 1] = {}, turned[kKeyLength + 1];
   for (int k = 0; k < kKeyLength; ++k) grid[k + 1] = descriptor.keys[window][k];
   OrientCoefficients(grid, kCoefficientSide, Orientations()[orientation], turned);
-  std::copy(turned + 1, turned + kKeyLength + 1, out);
+  for (int k = 0; k < kKeyLength; ++k) out[k] = static_cast<int8_t>(turned[k + 1]);
+  out[kKeyLength] = 0;
 }
 
 struct Candidate {
@@ -99,11 +127,12 @@ struct Candidate {
   float cosine;
 };
 
-// The candidates for picture a: per other picture its two best hypotheses, best first.
+// The candidates for picture a: of the other pictures with the best agreeing
+// coefficients, the two best hypotheses each (best first).
 std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
                                     const KeyIndex& index, int32_t a) {
   std::vector<Candidate> found;
-  float coefficients[kKeyLength];
+  int8_t coefficients[kKeyLength + 1];
   for (int w = 0; w < kWindowCount; ++w) {
     for (int o = 0; o < kOrientationCount; ++o) {
       TurnedKey(*descriptors[static_cast<size_t>(a)], w, o, coefficients);
@@ -111,13 +140,13 @@ std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& de
       for (uint32_t mask : ProbeMasks(coefficients, kProbeBits)) {
         const uint32_t bucket = key ^ mask;
         for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
-          const int32_t b = index.members[static_cast<size_t>(p)];
-          if (b == a) continue;
-          const int8_t* keys = descriptors[static_cast<size_t>(b)]->keys[0];
-          float dot = 0;
-          for (int k = 0; k < kKeyLength; ++k) dot += coefficients[k] * keys[k];
-          const float cosine = dot / (127.0f * 127.0f);
-          if (cosine >= kCandidateCosine) found.push_back({b, w, o, cosine});
+          const Filed& filed = index.members[static_cast<size_t>(p)];
+          int32_t dot = 0;
+          for (int k = 0; k < kKeyLength + 1; ++k) dot += coefficients[k] * filed.coefficients[k];
+          const float cosine = static_cast<float>(dot) / (127.0f * 127.0f);
+          if (cosine >= kCandidateCosine && filed.picture != a) {
+            found.push_back({filed.picture, w, o, cosine});
+          }
         }
       }
     }
@@ -125,9 +154,22 @@ std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& de
   std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) {
     return x.other != y.other ? x.other < y.other : x.cosine > y.cosine;
   });
-  std::vector<Candidate> kept;
+  // The others by their best cosine; the best few with their two best hypotheses.
+  std::vector<Candidate> best;
   for (size_t i = 0; i < found.size(); ++i) {
-    if (i < 2 || found[i - 2].other != found[i].other) kept.push_back(found[i]);
+    if (i == 0 || found[i - 1].other != found[i].other) best.push_back(found[i]);
+  }
+  const size_t others = std::min(best.size(), kCandidatesPerPicture);
+  std::partial_sort(best.begin(), best.begin() + others, best.end(),
+                    [](const Candidate& x, const Candidate& y) { return x.cosine > y.cosine; });
+  best.resize(others);
+  std::sort(best.begin(), best.end(),
+            [](const Candidate& x, const Candidate& y) { return x.other < y.other; });
+  std::vector<Candidate> kept;
+  for (size_t i = 0, b = 0; i < found.size() && b < best.size(); ++i) {
+    while (b < best.size() && best[b].other < found[i].other) ++b;
+    const bool chosen = b < best.size() && best[b].other == found[i].other;
+    if (chosen && (i < 2 || found[i - 2].other != found[i].other)) kept.push_back(found[i]);
   }
   return kept;
 }
@@ -261,11 +303,10 @@ bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orien
   fit->correlation = WindowScore(from, target, orientation, start);
   fit->detail = -1;
   if (fit->correlation < kFloorCorrelation) return false;
+  fit->detail = DetailScore(from, to, orientation, start);
+  if (fit->detail < kFloorDetail) return false;
   const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
-  if (whole && fit->correlation >= kAcceptCorrelation) {
-    fit->detail = DetailScore(from, to, orientation, start);
-    if (fit->detail >= kAcceptDetail) return true;
-  }
+  if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
   for (float step : {0.04f, 0.02f, 0.01f}) {
     for (bool moved = true; moved;) {
       moved = false;
