@@ -54,8 +54,8 @@ inline PackedImage PhotoLike(uint32_t seed, int width = 400, int height = 300) {
   return picture;
 }
 
-// The picture with each pixel p replaced by pick(x, y) of a new width x height picture.
-inline PackedImage Remapped(const PackedImage& picture, int width, int height,
+// A width x height picture whose pixel (x, y) is copied from pick(x, y).
+inline PackedImage Remapped(int width, int height,
                             const std::function<const uint8_t*(int x, int y)>& pick) {
   PackedImage out;
   out.Allocate(width, height);
@@ -66,12 +66,11 @@ inline PackedImage Remapped(const PackedImage& picture, int width, int height,
 }
 
 inline PackedImage Rotated90(const PackedImage& p) {  // clockwise
-  return Remapped(p, p.height, p.width,
-                  [&](int x, int y) { return p.row(p.height - 1 - x) + 3 * y; });
+  return Remapped(p.height, p.width, [&](int x, int y) { return p.row(p.height - 1 - x) + 3 * y; });
 }
 
 inline PackedImage MirroredLeftRight(const PackedImage& p) {
-  return Remapped(p, p.width, p.height,
+  return Remapped(p.width, p.height,
                   [&](int x, int y) { return p.row(y) + 3 * (p.width - 1 - x); });
 }
 
@@ -80,7 +79,7 @@ inline PackedImage Region(const PackedImage& p, float left, float top, float rig
   const int x0 = static_cast<int>(left * p.width), y0 = static_cast<int>(top * p.height);
   const int w = static_cast<int>(right * p.width) - x0,
             h = static_cast<int>(bottom * p.height) - y0;
-  return Remapped(p, w, h, [&](int x, int y) { return p.row(y0 + y) + 3 * (x0 + x); });
+  return Remapped(w, h, [&](int x, int y) { return p.row(y0 + y) + 3 * (x0 + x); });
 }
 
 // Every byte b replaced by tone(b, channel).
