@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the message-window, signature, database, loader, search and server tests with
-# AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/ and runs them.
+# Builds the message-window, signature, database, loader, search, edited-copy and server
+# tests with AddressSanitizer and UndefinedBehaviorSanitizer into build-asan/ and runs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-targets=(platform_tests signature_tests db_tests db_crash_tests loader_tests loader_stress_tests search_tests remote_protocol_tests)
+targets=(platform_tests signature_tests db_tests db_crash_tests loader_tests loader_stress_tests search_tests edits_tests remote_protocol_tests)
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGQ_SANITIZE=address,undefined -DGQ_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$(nproc)" --target "${targets[@]}"
