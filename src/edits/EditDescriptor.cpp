@@ -44,19 +44,24 @@ void MakeSpans(float from, float to, int sourceSide, int n, AxisSpans* spans) {
   }
 }
 
-// Averages the region [x0, x1) x [y0, y1) of a grey picture into an n x n grid.
-void AreaSample(const float* source, int width, int height, float x0, float x1, float y0, float y1,
-                int n, float* grid) {
+// Averages the region [x0, x1) x [y0, y1) of a grey picture into an n x n grid, using
+// `across` (height x n floats) for the rows' horizontal sums; only the rows the region
+// reaches are summed.
+template <typename Pixel>
+void AreaSample(const Pixel* source, int width, int height, float x0, float x1, float y0, float y1,
+                int n, float* across, float* grid) {
   AxisSpans columns, rows;
   MakeSpans(x0, x1, width, n, &columns);
   MakeSpans(y0, y1, height, n, &rows);
-  std::vector<float> across(static_cast<size_t>(height) * n);
-  for (int y = 0; y < height; ++y) {
-    const float* line = source + static_cast<size_t>(y) * width;
+  const int firstRow = rows.first[0];
+  int endRow = firstRow;
+  for (int j = 0; j < n; ++j) endRow = std::max(endRow, rows.first[j] + rows.count[j]);
+  for (int y = firstRow; y < endRow; ++y) {
+    const Pixel* line = source + static_cast<size_t>(y) * width;
     for (int i = 0; i < n; ++i) {
       float sum = 0;
       for (int k = 0; k < columns.count[i]; ++k)
-        sum += columns.weight[i][k] * line[columns.first[i] + k];
+        sum += columns.weight[i][k] * static_cast<float>(line[columns.first[i] + k]);
       across[static_cast<size_t>(y) * n + i] = sum;
     }
   }
@@ -116,7 +121,8 @@ bool ComputeEditDescriptor(int width, int height, const uint8_t* bgr, EditDescri
     }
   }
   float base[kBaseSide * kBaseSide];
-  AreaSample(grey.data(), width, height, 0, width, 0, height, kBaseSide, base);
+  std::vector<float> across(static_cast<size_t>(height) * kBaseSide);
+  AreaSample(grey.data(), width, height, 0, width, 0, height, kBaseSide, across.data(), base);
   for (int i = 0; i < kBaseSide * kBaseSide; ++i) {
     descriptor->base[i] = static_cast<uint8_t>(std::clamp(std::lround(base[i]), 0L, 255L));
   }
@@ -137,10 +143,10 @@ bool ComputeEditDescriptor(int width, int height, const uint8_t* bgr, EditDescri
 }
 
 bool SampleWindow(const EditDescriptor& descriptor, const CropWindow& window, float* grid) {
-  float base[kBaseSide * kBaseSide];
-  for (int i = 0; i < kBaseSide * kBaseSide; ++i) base[i] = descriptor.base[i];
-  AreaSample(base, kBaseSide, kBaseSide, window.left * kBaseSide, (1 - window.right) * kBaseSide,
-             window.top * kBaseSide, (1 - window.bottom) * kBaseSide, kSampleSide, grid);
+  float across[kBaseSide * kSampleSide];
+  AreaSample(descriptor.base, kBaseSide, kBaseSide, window.left * kBaseSide,
+             (1 - window.right) * kBaseSide, window.top * kBaseSide,
+             (1 - window.bottom) * kBaseSide, kSampleSide, across, grid);
   return Normalise(grid, kSampleSide * kSampleSide);
 }
 

@@ -7,6 +7,10 @@
 #include <map>
 #include <mutex>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "edits/Orientation.h"
 #include "edits/ParallelRun.h"
 
@@ -15,9 +19,11 @@ namespace {
 
 constexpr int kSignBits = 15;  // the key: signs of the coefficients with u, v below 4
 constexpr int kBuckets = 1 << kSignBits;
-constexpr int kProbeBits = 4;                 // the least certain signs a lookup also flips
-constexpr int kFilingBits = 2;                // the same for the keys a picture is filed under
-constexpr float kCandidateCosine = 0.8f;      // coefficient agreement a candidate needs
+constexpr int kProbeBits = 4;             // the least certain signs a lookup also flips
+constexpr int kFilingBits = 2;            // the same for the keys a picture is filed under
+constexpr float kCandidateCosine = 0.8f;  // coefficient agreement a candidate needs
+// The same as a least product of two keys (unit vectors times 127).
+constexpr int32_t kCandidateDot = static_cast<int32_t>(kCandidateCosine * 127 * 127) + 1;
 constexpr float kFloorCorrelation = 0.75f;    // below this a window is not worth fitting
 constexpr float kFloorDetail = 0.3f;          // nor when its fine detail is below this
 constexpr float kMaxCut = 0.2f;               // a fitted window cuts at most this per side
@@ -53,6 +59,27 @@ constexpr std::array<int, kSignBits> SignCoefficients() {
 constexpr std::array<int, kSignBits> kSignCoefficients = SignCoefficients();
 
 bool Usable(const EditDescriptor* descriptor) { return descriptor && !descriptor->flat; }
+
+// The dot product of two keys of kKeyLength + 1 bytes (the padding byte included).
+int32_t KeyDot(const int8_t* a, const int8_t* b) {
+  static_assert(kKeyLength + 1 == 16);
+#if defined(__SSE2__)
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+  const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i xSign = _mm_cmplt_epi8(x, zero), ySign = _mm_cmplt_epi8(y, zero);
+  __m128i sum =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(x, xSign), _mm_unpacklo_epi8(y, ySign)),
+                    _mm_madd_epi16(_mm_unpackhi_epi8(x, xSign), _mm_unpackhi_epi8(y, ySign)));
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+  sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+  return _mm_cvtsi128_si32(sum);
+#else
+  int32_t dot = 0;
+  for (int k = 0; k < kKeyLength + 1; ++k) dot += a[k] * b[k];
+  return dot;
+#endif
+}
 
 uint32_t SignKey(const int8_t* coefficients) {
   uint32_t key = 0;
@@ -141,11 +168,9 @@ std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& de
         const uint32_t bucket = key ^ mask;
         for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
           const Filed& filed = index.members[static_cast<size_t>(p)];
-          int32_t dot = 0;
-          for (int k = 0; k < kKeyLength + 1; ++k) dot += coefficients[k] * filed.coefficients[k];
-          const float cosine = static_cast<float>(dot) / (127.0f * 127.0f);
-          if (cosine >= kCandidateCosine && filed.picture != a) {
-            found.push_back({filed.picture, w, o, cosine});
+          const int32_t dot = KeyDot(coefficients, filed.coefficients);
+          if (dot >= kCandidateDot && filed.picture != a) {
+            found.push_back({filed.picture, w, o, static_cast<float>(dot) / (127.0f * 127.0f)});
           }
         }
       }
@@ -223,16 +248,16 @@ bool Detail(const float* grid, float* detail) {
   return true;
 }
 
-float DetailScore(const EditDescriptor& from, const EditDescriptor& to, int orientation,
+// The detail correlation of the window of from, turned, with the detail of to
+// (targetDetail); -1 when either has none.
+float DetailScore(const EditDescriptor& from, const float* targetDetail, int orientation,
                   const CropWindow& window) {
   float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide];
-  float a[kSampleSide * kSampleSide], b[kSampleSide * kSampleSide];
-  if (!SampleWindow(from, window, grid) || !SampleWindow(to, CropWindow(), b)) return -1;
+  float detail[kSampleSide * kSampleSide];
+  if (targetDetail == nullptr || !SampleWindow(from, window, grid)) return -1;
   OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
-  if (!Detail(turned, a)) return -1;
-  std::copy(b, b + kSampleSide * kSampleSide, grid);
-  if (!Detail(grid, b)) return -1;
-  return Correlation(a, b);
+  if (!Detail(turned, detail)) return -1;
+  return Correlation(detail, targetDetail);
 }
 
 bool IsCrop(const CropWindow& window) {
@@ -297,13 +322,14 @@ std::vector<EditMatch> OnePerPair(std::vector<EditMatch> matches) {
 
 bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orientation,
                  const CropWindow& start, EditFit* fit) {
-  float target[kSampleSide * kSampleSide];
+  float target[kSampleSide * kSampleSide], targetDetail[kSampleSide * kSampleSide];
   if (!SampleWindow(to, CropWindow(), target)) return false;
   fit->window = start;
   fit->correlation = WindowScore(from, target, orientation, start);
   fit->detail = -1;
   if (fit->correlation < kFloorCorrelation) return false;
-  fit->detail = DetailScore(from, to, orientation, start);
+  const float* detailOfTo = Detail(target, targetDetail) ? targetDetail : nullptr;
+  fit->detail = DetailScore(from, detailOfTo, orientation, start);
   if (fit->detail < kFloorDetail) return false;
   const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
   if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
@@ -314,7 +340,9 @@ bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orien
         for (float change : {-step, step}) {
           CropWindow trial = fit->window;
           float& cut = EdgeOf(trial, edge);
-          cut = std::clamp(cut + change, 0.0f, kMaxCut);
+          const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
+          if (movedCut == cut) continue;  // at a limit: the same window
+          cut = movedCut;
           const float score = WindowScore(from, target, orientation, trial);
           if (score > fit->correlation + 1e-4f) {
             fit->correlation = score, fit->window = trial, moved = true;
@@ -324,7 +352,7 @@ bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orien
     }
   }
   if (fit->correlation < kAcceptCorrelation) return false;
-  fit->detail = DetailScore(from, to, orientation, fit->window);
+  fit->detail = DetailScore(from, detailOfTo, orientation, fit->window);
   return fit->detail >= kAcceptDetail;
 }
 
