@@ -1,12 +1,13 @@
 // Edited-copy search timings on a generated database: how many thumbnails one thread
 // describes per second, the first search (describing every thumbnail on all cores and
 // writing the cache), and the search with a warm cache.
-// Usage: bench_edits RECORDS FOLDER [--keep]
+// Usage: bench_edits RECORDS FOLDER [--keep] [--alike]
 // The database is written directly (header, thumbnails, record list) rather than indexed
 // from picture files, so that 100,000 records take seconds. Its thumbnails are generated
-// scenes (soft blobs on a gradient of any direction, fine texture); every tenth record is an edited
-// copy of the one before it (mirrored, turned, cropped or brightened). --keep leaves the database
-// and its cache for the next run (and for gqtool duplicates DB --edits).
+// scenes as varied as photographs (see VariedScene), or with --alike the first scenes of
+// this benchmark, far more alike (edits-bench-alike.gqdb); every tenth record is an edited
+// copy of the one before it (mirrored, turned, cropped or brightened). --keep leaves the
+// database and its cache for the next run (and for gqtool duplicates DB --edits).
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,7 +37,9 @@ struct Thumb {
   uint8_t* At(int x, int y) { return pixels.data() + y * ((3 * width + 3) & ~3) + 3 * x; }
 };
 
-Thumb Scene(uint32_t seed) {
+// The first scenes of this benchmark: all share one texture and a strong gradient, so
+// that their coarse pictures are far more alike than photographs are.
+Thumb AlikeScene(uint32_t seed) {
   std::mt19937 random(seed);
   std::uniform_real_distribution<float> unit(0, 1);
   Thumb t;
@@ -64,6 +67,51 @@ Thumb Scene(uint32_t seed) {
   return t;
 }
 
+// A scene as varied as photographs: a horizon between two tones at any height and tilt
+// (or none), a gradient of any strength and direction, 4-11 soft blobs of any size and
+// colour, and a fine texture of its own frequency, direction and strength.
+Thumb VariedScene(uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> unit(0, 1);
+  Thumb t;
+  t.pixels.assign(static_cast<size_t>(ThumbnailBytes(t.width, t.height)), 0);
+  float sky[3], ground[3], blobs[11][6];
+  for (int c = 0; c < 3; ++c) sky[c] = 255 * unit(random), ground[c] = 255 * unit(random);
+  for (auto& b : blobs) {
+    for (float& v : b) v = unit(random);
+  }
+  const int blobCount = 4 + static_cast<int>(unit(random) * 8);
+  const bool horizon = unit(random) < 0.5f;
+  const float horizonAt = 0.2f + 0.6f * unit(random), tilt = unit(random) - 0.5f;
+  const float angle = unit(random) * 6.283f, strength = unit(random) * 150;
+  const float slope[2] = {std::cos(angle) * strength / t.width,
+                          std::sin(angle) * strength / t.height};
+  const float waves = 0.3f + 1.2f * unit(random), turn = unit(random) * 3.1416f;
+  const float texture = 8 + 20 * unit(random), phase = unit(random) * 6.283f;
+  for (int y = 0; y < t.height; ++y) {
+    for (int x = 0; x < t.width; ++x) {
+      const float u = static_cast<float>(x) / t.width, w = static_cast<float>(y) / t.height;
+      const bool above = !horizon || w < horizonAt + tilt * (u - 0.5f);
+      const float along = x * std::cos(turn) + y * std::sin(turn);
+      const float across = -x * std::sin(turn) + y * std::cos(turn);
+      for (int c = 0; c < 3; ++c) {
+        float v = (above ? sky[c] : ground[c]) + slope[0] * (x - t.width / 2) +
+                  slope[1] * (y - t.height / 2);
+        for (int k = 0; k < blobCount; ++k) {
+          const float* b = blobs[k];
+          const float d = std::hypot(x - b[0] * t.width, y - b[1] * t.height) / (5 + 35 * b[2]);
+          if (d < 1) v = v * d + 255 * b[3 + c] * (1 - d);
+        }
+        v += texture * std::sin(along * waves + phase) * std::sin(across * waves * 0.8f);
+        t.At(x, y)[c] = static_cast<uint8_t>(std::clamp(v, 0.f, 255.f));
+      }
+    }
+  }
+  return t;
+}
+
+Thumb Scene(uint32_t seed, bool alike) { return alike ? AlikeScene(seed) : VariedScene(seed); }
+
 // An edited copy of the thumbnail: kind 0 mirrored, 1 turned, 2 cropped, 3 brightened.
 Thumb Edited(Thumb t, int kind) {
   Thumb out;
@@ -85,7 +133,7 @@ Thumb Edited(Thumb t, int kind) {
   return out;
 }
 
-bool Generate(const std::string& path, int64_t count) {
+bool Generate(const std::string& path, int64_t count, bool alike) {
   std::string error;
   const int fd = OpenDatabaseExclusive(path, DbCreation::kTruncate, &error);
   if (fd < 0) return false;
@@ -97,7 +145,7 @@ bool Generate(const std::string& path, int64_t count) {
   Thumb previous;
   for (int64_t i = 0; i < count; ++i) {
     const Thumb t = i % 10 == 9 ? Edited(previous, static_cast<int>(i / 10 % 4))
-                                : Scene(static_cast<uint32_t>(i));
+                                : Scene(static_cast<uint32_t>(i), alike);
     if (i % 10 != 9) previous = t;
     const int32_t head[3] = {t.width, t.height, static_cast<int32_t>(t.pixels.size())};
     offsets[static_cast<size_t>(i)] = out.Position();
@@ -129,9 +177,9 @@ bool Generate(const std::string& path, int64_t count) {
 }
 
 // Thumbnails one thread describes per second.
-double DescribeRate() {
+double DescribeRate(bool alike) {
   std::vector<Thumb> thumbs;
-  for (uint32_t i = 0; i < 200; ++i) thumbs.push_back(Scene(i));
+  for (uint32_t i = 0; i < 200; ++i) thumbs.push_back(Scene(i, alike));
   EditDescriptor descriptor;
   const auto start = std::chrono::steady_clock::now();
   int described = 0;
@@ -167,14 +215,14 @@ bool Search(const std::string& path, const char* label) {
   return report.finished;
 }
 
-int Run(int64_t count, const std::string& folder, bool keep) {
+int Run(int64_t count, const std::string& folder, bool keep, bool alike) {
   SetMessageBoxBackend([](const MessageBoxRequest& r) { return DefaultButtonOf(r.flags); });
-  std::printf("describing on one thread: %.0f thumbnails per second\n", DescribeRate());
-  const std::string path = folder + "/edits-bench.gqdb";
+  std::printf("describing on one thread: %.0f thumbnails per second\n", DescribeRate(alike));
+  const std::string path = folder + (alike ? "/edits-bench-alike.gqdb" : "/edits-bench.gqdb");
   if (!keep || !FileExists(path)) {
     const auto start = std::chrono::steady_clock::now();
     std::remove(EditCachePath(path).c_str());
-    if (!Generate(path, count)) {
+    if (!Generate(path, count, alike)) {
       std::fprintf(stderr, "cannot generate %s\n", path.c_str());
       return 1;
     }
@@ -194,9 +242,13 @@ int Run(int64_t count, const std::string& folder, bool keep) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_edits RECORDS FOLDER [--keep]\n");
+    std::fprintf(stderr, "usage: bench_edits RECORDS FOLDER [--keep] [--alike]\n");
     return 2;
   }
-  const bool keep = argc > 3 && std::strcmp(argv[3], "--keep") == 0;
-  return gq::Run(std::atoll(argv[1]), argv[2], keep);
+  bool keep = false, alike = false;
+  for (int i = 3; i < argc; ++i) {
+    keep = keep || std::strcmp(argv[i], "--keep") == 0;
+    alike = alike || std::strcmp(argv[i], "--alike") == 0;
+  }
+  return gq::Run(std::atoll(argv[1]), argv[2], keep, alike);
 }
