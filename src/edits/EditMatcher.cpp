@@ -18,8 +18,13 @@ namespace gq {
 namespace {
 
 constexpr int kSignBits = 15;  // the key: signs of the coefficients with u, v below 4
-constexpr int kBuckets = 1 << kSignBits;
-constexpr int kProbeBits = 4;             // the least certain signs a lookup also flips
+// and whether the magnitudes of the lowest ones, c(1, 0), c(0, 1), c(1, 1), c(2, 0) and
+// c(0, 2), pass their medians over the pictures (so that buckets stay small)
+constexpr int kMagnitudeBits = 5;
+constexpr int kMagnitudeCoefficients[kMagnitudeBits] = {0, 3, 4, 1, 7};
+constexpr int kKeyBits = kSignBits + kMagnitudeBits;
+constexpr int kBuckets = 1 << kKeyBits;
+constexpr int kProbeBits = 5;             // the least certain bits a lookup also flips
 constexpr int kFilingBits = 2;            // the same for the keys a picture is filed under
 constexpr float kCandidateCosine = 0.8f;  // coefficient agreement a candidate needs
 // The same as a least product of two keys (unit vectors times 127).
@@ -39,10 +44,17 @@ struct Filed {
   int8_t coefficients[kKeyLength + 1];
 };
 
-// The pictures by the coefficient signs of their whole frame.
+// The pictures by the key of their whole frame.
 struct KeyIndex {
-  std::vector<int32_t> start;  // kBuckets + 1 offsets into members, by key
+  int magnitudeMedians[kMagnitudeBits] = {};  // of the magnitude bits' coefficients
+  std::vector<int32_t> start;                 // kBuckets + 1 offsets into members, by key
   std::vector<Filed> members;
+};
+
+// The key of coefficients, and per bit how far its coefficient is from flipping it.
+struct Key {
+  uint32_t bits = 0;
+  int margins[kKeyBits];
 };
 
 // The places of the key's coefficients among all.
@@ -81,23 +93,29 @@ int32_t KeyDot(const int8_t* a, const int8_t* b) {
 #endif
 }
 
-uint32_t SignKey(const int8_t* coefficients) {
-  uint32_t key = 0;
+Key KeyOf(const KeyIndex& index, const int8_t* coefficients) {
+  Key key;
   for (int bit = 0; bit < kSignBits; ++bit) {
-    key |= (coefficients[kSignCoefficients[bit]] > 0 ? 1u : 0u) << bit;
+    const int c = coefficients[kSignCoefficients[bit]];
+    key.bits |= (c > 0 ? 1u : 0u) << bit;
+    key.margins[bit] = std::abs(c);
+  }
+  for (int m = 0; m < kMagnitudeBits; ++m) {
+    const int beyond =
+        std::abs(coefficients[kMagnitudeCoefficients[m]]) - index.magnitudeMedians[m];
+    key.bits |= (beyond > 0 ? 1u : 0u) << (kSignBits + m);
+    key.margins[kSignBits + m] = std::abs(beyond);
   }
   return key;
 }
 
-// The sign masks to look up for coefficients: every combination of the `bits` least
-// certain signs (those of the coefficients nearest 0).
-std::vector<uint32_t> ProbeMasks(const int8_t* coefficients, int bits) {
-  int order[kSignBits];
-  for (int bit = 0; bit < kSignBits; ++bit) order[bit] = bit;
-  std::partial_sort(order, order + bits, order + kSignBits, [&](int a, int b) {
-    return std::abs(coefficients[kSignCoefficients[a]]) <
-           std::abs(coefficients[kSignCoefficients[b]]);
-  });
+// The bit masks to look up for a key: every combination of its `bits` least certain
+// bits (those of the smallest margins).
+std::vector<uint32_t> ProbeMasks(const Key& key, int bits) {
+  int order[kKeyBits];
+  for (int bit = 0; bit < kKeyBits; ++bit) order[bit] = bit;
+  std::partial_sort(order, order + bits, order + kKeyBits,
+                    [&](int a, int b) { return key.margins[a] < key.margins[b]; });
   std::vector<uint32_t> masks(size_t{1} << bits, 0);
   for (uint32_t m = 0; m < masks.size(); ++m) {
     for (int bit = 0; bit < bits; ++bit) {
@@ -107,28 +125,43 @@ std::vector<uint32_t> ProbeMasks(const int8_t* coefficients, int bits) {
   return masks;
 }
 
-// The keys a picture's whole frame is filed under: its signs, and those with its least
-// certain signs flipped, as the same picture edited may show them.
-std::vector<uint32_t> FilingKeys(const EditDescriptor& descriptor) {
-  const uint32_t key = SignKey(descriptor.keys[0]);
-  std::vector<uint32_t> keys = ProbeMasks(descriptor.keys[0], kFilingBits);
-  for (uint32_t& mask : keys) mask ^= key;
+// The keys a picture's whole frame is filed under: its own, and those with its least
+// certain bits flipped, as the same picture edited may show them.
+std::vector<uint32_t> FilingKeys(const KeyIndex& index, const EditDescriptor& descriptor) {
+  const Key key = KeyOf(index, descriptor.keys[0]);
+  std::vector<uint32_t> keys = ProbeMasks(key, kFilingBits);
+  for (uint32_t& mask : keys) mask ^= key.bits;
   return keys;
+}
+
+// The median magnitudes of the magnitude bits' coefficients over the whole frames.
+void FindMagnitudeMedians(const std::vector<const EditDescriptor*>& descriptors, KeyIndex* index) {
+  for (int m = 0; m < kMagnitudeBits; ++m) {
+    std::vector<int> magnitudes;
+    for (const EditDescriptor* d : descriptors) {
+      if (Usable(d)) magnitudes.push_back(std::abs(d->keys[0][kMagnitudeCoefficients[m]]));
+    }
+    if (magnitudes.empty()) continue;
+    std::nth_element(magnitudes.begin(), magnitudes.begin() + magnitudes.size() / 2,
+                     magnitudes.end());
+    index->magnitudeMedians[m] = magnitudes[magnitudes.size() / 2];
+  }
 }
 
 KeyIndex BuildIndex(const std::vector<const EditDescriptor*>& descriptors) {
   KeyIndex index;
+  FindMagnitudeMedians(descriptors, &index);
   index.start.assign(kBuckets + 1, 0);
   for (const EditDescriptor* d : descriptors) {
     if (!Usable(d)) continue;
-    for (uint32_t key : FilingKeys(*d)) ++index.start[key + 1];
+    for (uint32_t key : FilingKeys(index, *d)) ++index.start[key + 1];
   }
   for (int b = 0; b < kBuckets; ++b) index.start[b + 1] += index.start[b];
   index.members.resize(static_cast<size_t>(index.start[kBuckets]));
   std::vector<int32_t> fill(index.start.begin(), index.start.end() - 1);
   for (size_t i = 0; i < descriptors.size(); ++i) {
     if (!Usable(descriptors[i])) continue;
-    for (uint32_t key : FilingKeys(*descriptors[i])) {
+    for (uint32_t key : FilingKeys(index, *descriptors[i])) {
       Filed& filed = index.members[static_cast<size_t>(fill[key]++)];
       filed.picture = static_cast<int32_t>(i);
       std::copy(descriptors[i]->keys[0], descriptors[i]->keys[0] + kKeyLength + 1,
@@ -163,9 +196,9 @@ std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& de
   for (int w = 0; w < kWindowCount; ++w) {
     for (int o = 0; o < kOrientationCount; ++o) {
       TurnedKey(*descriptors[static_cast<size_t>(a)], w, o, coefficients);
-      const uint32_t key = SignKey(coefficients);
-      for (uint32_t mask : ProbeMasks(coefficients, kProbeBits)) {
-        const uint32_t bucket = key ^ mask;
+      const Key key = KeyOf(index, coefficients);
+      for (uint32_t mask : ProbeMasks(key, kProbeBits)) {
+        const uint32_t bucket = key.bits ^ mask;
         for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
           const Filed& filed = index.members[static_cast<size_t>(p)];
           const int32_t dot = KeyDot(coefficients, filed.coefficients);
