@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #if defined(__SSE2__)
@@ -297,13 +298,78 @@ bool IsCrop(const CropWindow& window) {
   return std::max({window.left, window.right, window.top, window.bottom}) > kCropLimit;
 }
 
+// ConfirmEdit with the sample of from's start window at hand (null when it is flat).
+bool ConfirmFromSample(const EditDescriptor& from, const float* startSample,
+                       const EditDescriptor& to, int orientation, const CropWindow& start,
+                       EditFit* fit) {
+  float target[kSampleSide * kSampleSide], targetDetail[kSampleSide * kSampleSide];
+  if (!SampleWindow(to, CropWindow(), target)) return false;
+  fit->window = start;
+  fit->correlation = -1;
+  fit->detail = -1;
+  if (startSample == nullptr) return false;
+  float turned[kSampleSide * kSampleSide], detail[kSampleSide * kSampleSide];
+  OrientGrid(startSample, kSampleSide, Orientations()[orientation], turned);
+  fit->correlation = Correlation(turned, target);
+  if (fit->correlation < kFloorCorrelation) return false;
+  const float* detailOfTo = Detail(target, targetDetail) ? targetDetail : nullptr;
+  if (detailOfTo != nullptr && Detail(turned, detail))
+    fit->detail = Correlation(detail, detailOfTo);
+  if (fit->detail < kFloorDetail) return false;
+  const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
+  if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
+  for (float step : {0.04f, 0.02f, 0.01f}) {
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (int edge = 0; edge < 4; ++edge) {
+        for (float change : {-step, step}) {
+          CropWindow trial = fit->window;
+          float& cut = EdgeOf(trial, edge);
+          const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
+          if (movedCut == cut) continue;  // at a limit: the same window
+          cut = movedCut;
+          const float score = WindowScore(from, target, orientation, trial);
+          if (score > fit->correlation + 1e-4f) {
+            fit->correlation = score, fit->window = trial, moved = true;
+          }
+        }
+      }
+    }
+  }
+  if (fit->correlation < kAcceptCorrelation) return false;
+  fit->detail = DetailScore(from, detailOfTo, orientation, fit->window);
+  return fit->detail >= kAcceptDetail;
+}
+
+// The samples of a picture's windows, made when first asked for.
+class WindowSamples {
+ public:
+  void Reset(const EditDescriptor* picture) {
+    m_Picture = picture;
+    std::fill(std::begin(m_State), std::end(m_State), kUnmade);
+  }
+  // The sample of the window, null when it is flat.
+  const float* Of(int window) {
+    if (m_State[window] == kUnmade) {
+      m_State[window] = SampleWindow(*m_Picture, WindowAt(window), m_Grids[window]) ? kMade : kFlat;
+    }
+    return m_State[window] == kMade ? m_Grids[window] : nullptr;
+  }
+
+ private:
+  enum State : uint8_t { kUnmade, kMade, kFlat };
+  const EditDescriptor* m_Picture = nullptr;
+  State m_State[kWindowCount] = {};
+  float m_Grids[kWindowCount][kSampleSide * kSampleSide];
+};
+
 // Confirms the candidate of picture a; true with the match filled in.
 bool Confirm(const std::vector<const EditDescriptor*>& descriptors, int32_t a,
-             const Candidate& candidate, EditMatch* match) {
+             WindowSamples& samples, const Candidate& candidate, EditMatch* match) {
   EditFit fit;
-  if (!ConfirmEdit(*descriptors[static_cast<size_t>(a)],
-                   *descriptors[static_cast<size_t>(candidate.other)], candidate.orientation,
-                   WindowAt(candidate.window), &fit)) {
+  if (!ConfirmFromSample(*descriptors[static_cast<size_t>(a)], samples.Of(candidate.window),
+                         *descriptors[static_cast<size_t>(candidate.other)], candidate.orientation,
+                         WindowAt(candidate.window), &fit)) {
     return false;
   }
   *match = {a, candidate.other, candidate.orientation, IsCrop(fit.window), fit.correlation};
@@ -355,38 +421,9 @@ std::vector<EditMatch> OnePerPair(std::vector<EditMatch> matches) {
 
 bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orientation,
                  const CropWindow& start, EditFit* fit) {
-  float target[kSampleSide * kSampleSide], targetDetail[kSampleSide * kSampleSide];
-  if (!SampleWindow(to, CropWindow(), target)) return false;
-  fit->window = start;
-  fit->correlation = WindowScore(from, target, orientation, start);
-  fit->detail = -1;
-  if (fit->correlation < kFloorCorrelation) return false;
-  const float* detailOfTo = Detail(target, targetDetail) ? targetDetail : nullptr;
-  fit->detail = DetailScore(from, detailOfTo, orientation, start);
-  if (fit->detail < kFloorDetail) return false;
-  const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
-  if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
-  for (float step : {0.04f, 0.02f, 0.01f}) {
-    for (bool moved = true; moved;) {
-      moved = false;
-      for (int edge = 0; edge < 4; ++edge) {
-        for (float change : {-step, step}) {
-          CropWindow trial = fit->window;
-          float& cut = EdgeOf(trial, edge);
-          const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
-          if (movedCut == cut) continue;  // at a limit: the same window
-          cut = movedCut;
-          const float score = WindowScore(from, target, orientation, trial);
-          if (score > fit->correlation + 1e-4f) {
-            fit->correlation = score, fit->window = trial, moved = true;
-          }
-        }
-      }
-    }
-  }
-  if (fit->correlation < kAcceptCorrelation) return false;
-  fit->detail = DetailScore(from, detailOfTo, orientation, fit->window);
-  return fit->detail >= kAcceptDetail;
+  float sample[kSampleSide * kSampleSide];
+  const bool usable = SampleWindow(from, start, sample);
+  return ConfirmFromSample(from, usable ? sample : nullptr, to, orientation, start, fit);
 }
 
 std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>& descriptors,
@@ -400,12 +437,15 @@ std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>&
   JoinedSets joined(count);
   RunParallel(ThreadsToUse(options.threads), [&](bool caller) {
     std::vector<EditMatch> own;
+    auto samples = std::make_unique<WindowSamples>();
     for (int32_t first; !stop && (first = next.fetch_add(kChunk)) < count;) {
       for (int32_t a = first; a < std::min(count, first + kChunk); ++a) {
         if (!Usable(descriptors[static_cast<size_t>(a)])) continue;
         EditMatch match;
+        samples->Reset(descriptors[static_cast<size_t>(a)]);
         for (const Candidate& candidate : CandidatesOf(descriptors, index, a)) {
-          if (!joined.Joined(a, candidate.other) && Confirm(descriptors, a, candidate, &match)) {
+          if (!joined.Joined(a, candidate.other) &&
+              Confirm(descriptors, a, *samples, candidate, &match)) {
             own.push_back(match);
             joined.Join(a, candidate.other);
           }
