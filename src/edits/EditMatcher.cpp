@@ -341,7 +341,9 @@ bool ConfirmFromSample(const EditDescriptor& from, const float* startSample,
   return fit->detail >= kAcceptDetail;
 }
 
-// The samples of a picture's windows, made when first asked for.
+constexpr int kCells = kSampleSide * kSampleSide;
+
+// The samples of a picture's windows and their detail, made when first asked for.
 class WindowSamples {
  public:
   void Reset(const EditDescriptor* picture) {
@@ -350,24 +352,90 @@ class WindowSamples {
   }
   // The sample of the window, null when it is flat.
   const float* Of(int window) {
-    if (m_State[window] == kUnmade) {
-      m_State[window] = SampleWindow(*m_Picture, WindowAt(window), m_Grids[window]) ? kMade : kFlat;
-    }
-    return m_State[window] == kMade ? m_Grids[window] : nullptr;
+    Make(window);
+    return m_State[window] != kFlat ? m_Grids[window] : nullptr;
+  }
+  // The detail of the window's sample, null when it has none.
+  const float* DetailOf(int window) {
+    Make(window);
+    return m_State[window] == kWithDetail ? m_Details[window] : nullptr;
   }
 
  private:
-  enum State : uint8_t { kUnmade, kMade, kFlat };
+  enum State : uint8_t { kUnmade, kFlat, kMade, kWithDetail };
+  void Make(int window) {
+    if (m_State[window] != kUnmade) return;
+    m_State[window] = !SampleWindow(*m_Picture, WindowAt(window), m_Grids[window]) ? kFlat
+                      : Detail(m_Grids[window], m_Details[window])                 ? kWithDetail
+                                                                                   : kMade;
+  }
   const EditDescriptor* m_Picture = nullptr;
   State m_State[kWindowCount] = {};
-  float m_Grids[kWindowCount][kSampleSide * kSampleSide];
+  float m_Grids[kWindowCount][kCells];
+  float m_Details[kWindowCount][kCells];
 };
 
-// Confirms the candidate of picture a; true with the match filled in.
-bool Confirm(const std::vector<const EditDescriptor*>& descriptors, int32_t a,
-             WindowSamples& samples, const Candidate& candidate, EditMatch* match) {
+// A picture's whole frame as the target of candidates, its sample and detail kept as
+// bytes (a value v as v * kTargetScale) for the checks before a window is fitted.
+constexpr float kTargetScale = 16;
+constexpr float kTargetSlack = 0.02f;  // more than the bytes can make a correlation err
+struct FrameTarget {
+  bool usable = false;  // the frame is not flat and has detail
+  int8_t grid[kCells];
+  int8_t detail[kCells];
+};
+
+void ToBytes(const float* values, int8_t* bytes) {
+  for (int i = 0; i < kCells; ++i) {
+    bytes[i] = static_cast<int8_t>(std::clamp(std::lround(values[i] * kTargetScale), -127L, 127L));
+  }
+}
+
+std::vector<FrameTarget> MakeTargets(const std::vector<const EditDescriptor*>& descriptors,
+                                     int threads) {
+  std::vector<FrameTarget> targets(descriptors.size());
+  std::atomic<size_t> next{0};
+  RunParallel(threads, [&](bool) {
+    float grid[kCells], detail[kCells];
+    for (size_t i; (i = next++) < descriptors.size();) {
+      if (!Usable(descriptors[i]) || !SampleWindow(*descriptors[i], CropWindow(), grid) ||
+          !Detail(grid, detail)) {
+        continue;
+      }
+      ToBytes(grid, targets[i].grid);
+      ToBytes(detail, targets[i].detail);
+      targets[i].usable = true;
+    }
+  });
+  return targets;
+}
+
+// The correlation of a normalised grid, turned by the orientation, with one kept as bytes.
+float TargetCorrelation(const float* grid, int orientation, const int8_t* target) {
+  float turned[kCells];
+  OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
+  float sum = 0;
+  for (int i = 0; i < kCells; ++i) sum += turned[i] * target[i];
+  return sum / (kTargetScale * kCells);
+}
+
+// Confirms the candidate of picture a; true with the match filled in. Candidates whose
+// start window is clearly below the floors are turned away on the kept targets first.
+bool Confirm(const std::vector<const EditDescriptor*>& descriptors,
+             const std::vector<FrameTarget>& targets, int32_t a, WindowSamples& samples,
+             const Candidate& candidate, EditMatch* match) {
+  const FrameTarget& target = targets[static_cast<size_t>(candidate.other)];
+  const float* sample = samples.Of(candidate.window);
+  const float* detail = samples.DetailOf(candidate.window);
+  if (!target.usable || detail == nullptr ||
+      TargetCorrelation(sample, candidate.orientation, target.grid) <
+          kFloorCorrelation - kTargetSlack ||
+      TargetCorrelation(detail, candidate.orientation, target.detail) <
+          kFloorDetail - kTargetSlack) {
+    return false;
+  }
   EditFit fit;
-  if (!ConfirmFromSample(*descriptors[static_cast<size_t>(a)], samples.Of(candidate.window),
+  if (!ConfirmFromSample(*descriptors[static_cast<size_t>(a)], sample,
                          *descriptors[static_cast<size_t>(candidate.other)], candidate.orientation,
                          WindowAt(candidate.window), &fit)) {
     return false;
@@ -429,6 +497,7 @@ bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orien
 std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>& descriptors,
                                        const EditMatchOptions& options, bool* stopped) {
   const KeyIndex index = BuildIndex(descriptors);
+  const std::vector<FrameTarget> targets = MakeTargets(descriptors, ThreadsToUse(options.threads));
   const auto count = static_cast<int32_t>(descriptors.size());
   std::atomic<int32_t> next{0}, done{0};
   std::atomic<bool> stop{false};
@@ -445,7 +514,7 @@ std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>&
         samples->Reset(descriptors[static_cast<size_t>(a)]);
         for (const Candidate& candidate : CandidatesOf(descriptors, index, a)) {
           if (!joined.Joined(a, candidate.other) &&
-              Confirm(descriptors, a, *samples, candidate, &match)) {
+              Confirm(descriptors, targets, a, *samples, candidate, &match)) {
             own.push_back(match);
             joined.Join(a, candidate.other);
           }

@@ -94,6 +94,38 @@ TEST(EditMatching, GroupsEachEditKindUnderItsNameAndNothingElse) {
   }
 }
 
+// With many pictures in the index (each bucket shared, the key's thresholds taken from
+// the collection) every copy is still found, and only with its own original.
+TEST(EditMatching, FindsEachCopyAmongManyPictures) {
+  const std::function<PackedImage(const PackedImage&)> edits[] = {
+      [](const PackedImage& p) { return MirroredLeftRight(p); },
+      [](const PackedImage& p) { return Rotated90(p); },
+      [](const PackedImage& p) { return Grey(p); },
+      [](const PackedImage& p) { return Toned(p, [](float v, int) { return v * 1.2f; }); },
+      [](const PackedImage& p) { return Region(p, 0.1f, 0.1f, 0.9f, 0.9f); },
+  };
+  std::vector<EditDescriptor> descriptors;
+  std::vector<int32_t> originalOf;  // per picture the index of its original, or -1
+  for (uint32_t seed = 100; seed < 300; ++seed) {
+    const PackedImage original = PhotoLike(seed, 200, 150);
+    descriptors.push_back(DescriptorOf(original));
+    originalOf.push_back(-1);
+    if (seed % 8 != 0) continue;
+    descriptors.push_back(DescriptorOf(edits[seed / 8 % std::size(edits)](original)));
+    originalOf.push_back(static_cast<int32_t>(descriptors.size()) - 2);
+  }
+  std::vector<const EditDescriptor*> pointers;
+  for (const EditDescriptor& d : descriptors) pointers.push_back(&d);
+  const auto groups =
+      GroupEdits(static_cast<int32_t>(pointers.size()), FindEditMatches(pointers, {}));
+  EXPECT_EQ(groups.size(), 25u);
+  for (const auto& group : groups) {
+    ASSERT_EQ(group.size(), 2u);
+    EXPECT_EQ(originalOf[static_cast<size_t>(group[1].index)], group[0].index)
+        << "pictures " << group[0].index << " and " << group[1].index;
+  }
+}
+
 // A member is named by how it shows the member it joined through: the original first,
 // its copy that is turned back ("rot270" for a picture that a quarter turn gave), and a
 // larger picture whose crop came first is an "uncrop".
