@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "edits/EditGroups.h"
@@ -32,6 +33,48 @@ TEST(Orientation, GridsAndCoefficientsTurnAlike) {
     }
     OrientGrid(turned, kSampleSide, Orientations()[InverseOrientation(o)], back);
     EXPECT_TRUE(std::equal(grid, grid + kSampleSide * kSampleSide, back)) << OrientationName(o);
+  }
+}
+
+// A window's sample is the area average of the stored grey picture over the window's
+// cells, normalised: checked against a plain per-pixel reference for the fixed windows
+// and uneven cuts up to the largest a fit may reach.
+TEST(EditMatching, WindowSamplesAverageTheirCells) {
+  std::mt19937 random(11);
+  EditDescriptor descriptor;
+  for (uint8_t& grey : descriptor.base) grey = static_cast<uint8_t>(random());
+  std::vector<CropWindow> windows = {{0.2f, 0, 0.03f, 0.2f}, {0.01f, 0.17f, 0.2f, 0.09f}};
+  for (int w = 0; w < kWindowCount; ++w) windows.push_back(WindowAt(w));
+  for (const CropWindow& window : windows) {
+    const float x0 = window.left * kBaseSide, y0 = window.top * kBaseSide;
+    const float cellWidth = (1 - window.left - window.right) * kBaseSide / kSampleSide;
+    const float cellHeight = (1 - window.top - window.bottom) * kBaseSide / kSampleSide;
+    auto overlap = [](float from, float to, int pixel) {
+      return std::max(0.0f, std::min(to, pixel + 1.0f) - std::max(from, static_cast<float>(pixel)));
+    };
+    float expected[kSampleSide * kSampleSide], actual[kSampleSide * kSampleSide];
+    for (int j = 0; j < kSampleSide; ++j) {
+      for (int i = 0; i < kSampleSide; ++i) {
+        double sum = 0;
+        for (int y = 0; y < kBaseSide; ++y) {
+          for (int x = 0; x < kBaseSide; ++x) {
+            sum += overlap(x0 + i * cellWidth, x0 + (i + 1) * cellWidth, x) *
+                   overlap(y0 + j * cellHeight, y0 + (j + 1) * cellHeight, y) *
+                   descriptor.base[y * kBaseSide + x];
+          }
+        }
+        expected[j * kSampleSide + i] = static_cast<float>(sum / (cellWidth * cellHeight));
+      }
+    }
+    double mean = 0, squares = 0;
+    for (float v : expected) mean += v / (kSampleSide * kSampleSide);
+    for (float v : expected) squares += (v - mean) * (v - mean) / (kSampleSide * kSampleSide);
+    ASSERT_TRUE(SampleWindow(descriptor, window, actual));
+    for (int c = 0; c < kSampleSide * kSampleSide; ++c) {
+      ASSERT_NEAR(actual[c], (expected[c] - mean) / std::sqrt(squares), 1e-3)
+          << "cell " << c << " of window " << window.left << " " << window.right << " "
+          << window.top << " " << window.bottom;
+    }
   }
 }
 
