@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the main job on a small picture set of its
 # own under demo/: generates pictures (with resized and re-encoded copies), indexes
-# them into a database with gqtool, checks and lists it, finds the duplicate groups and
-# the pictures similar to one of them, and shows the program's own command line at work.
+# them into a database with gqtool, checks and lists it, finds the duplicate groups (also
+# as edited copies) and the pictures similar to one of them (by the index and exactly), and
+# shows the program's own command line at work.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -33,6 +34,12 @@ echo "== gqtool duplicates: the generated copies are found as groups"
 
 echo "== gqtool similar: the pictures most like picture0005.jpg (its two copies first)"
 "$gqtool" similar "$demo/collection.gqdb" "$demo/pictures/picture0005.jpg" --last 5 --scores
+
+echo "== gqtool duplicates --edits: the same groups, found from the thumbnails as edited copies"
+"$gqtool" duplicates "$demo/collection.gqdb" --edits
+
+echo "== gqtool similar --exact: the truly nearest, by one scan of every signature"
+"$gqtool" similar "$demo/collection.gqdb" "$demo/pictures/picture0005.jpg" --last 5 --scores --exact
 
 echo "== GlimmerQuorum: a query without an instance label writes its status into the result file"
 "$program" -q 1 20 "$demo/result.txt" picture.jpg
