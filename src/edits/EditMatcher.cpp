@@ -14,6 +14,7 @@
 
 #include "edits/Orientation.h"
 #include "edits/ParallelRun.h"
+#include "edits/WindowSampler.h"
 
 namespace gq {
 namespace {
@@ -246,15 +247,6 @@ float& EdgeOf(CropWindow& window, int edge) {
   }
 }
 
-// The correlation of the window of from, turned, with the whole of to (target).
-float WindowScore(const EditDescriptor& from, const float* target, int orientation,
-                  const CropWindow& window) {
-  float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide];
-  if (!SampleWindow(from, window, grid)) return -1;
-  OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
-  return Correlation(turned, target);
-}
-
 // The grid less its 3 x 3 local mean, normalised; false when nothing is left.
 bool Detail(const float* grid, float* detail) {
   for (int y = 0; y < kSampleSide; ++y) {
@@ -298,10 +290,11 @@ bool IsCrop(const CropWindow& window) {
   return std::max({window.left, window.right, window.top, window.bottom}) > kCropLimit;
 }
 
-// ConfirmEdit with the sample of from's start window at hand (null when it is flat).
-bool ConfirmFromSample(const EditDescriptor& from, const float* startSample,
-                       const EditDescriptor& to, int orientation, const CropWindow& start,
-                       EditFit* fit) {
+// ConfirmEdit with the sample of from's start window at hand (null when it is flat) and
+// a sampler of from.
+bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
+                       const float* startSample, const EditDescriptor& to, int orientation,
+                       const CropWindow& start, EditFit* fit) {
   float target[kSampleSide * kSampleSide], targetDetail[kSampleSide * kSampleSide];
   if (!SampleWindow(to, CropWindow(), target)) return false;
   fit->window = start;
@@ -318,6 +311,9 @@ bool ConfirmFromSample(const EditDescriptor& from, const float* startSample,
   if (fit->detail < kFloorDetail) return false;
   const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
   if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
+  // The target turned back, so that windows of from are scored without turning them.
+  float targetBack[kSampleSide * kSampleSide];
+  OrientGrid(target, kSampleSide, Orientations()[InverseOrientation(orientation)], targetBack);
   for (float step : {0.04f, 0.02f, 0.01f}) {
     for (bool moved = true; moved;) {
       moved = false;
@@ -328,7 +324,7 @@ bool ConfirmFromSample(const EditDescriptor& from, const float* startSample,
           const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
           if (movedCut == cut) continue;  // at a limit: the same window
           cut = movedCut;
-          const float score = WindowScore(from, target, orientation, trial);
+          const float score = sampler.Correlate(trial, targetBack);
           if (score > fit->correlation + 1e-4f) {
             fit->correlation = score, fit->window = trial, moved = true;
           }
@@ -348,6 +344,7 @@ class WindowSamples {
  public:
   void Reset(const EditDescriptor* picture) {
     m_Picture = picture;
+    m_Sampler.Reset(*picture);
     std::fill(std::begin(m_State), std::end(m_State), kUnmade);
   }
   // The sample of the window, null when it is flat.
@@ -360,6 +357,7 @@ class WindowSamples {
     Make(window);
     return m_State[window] == kWithDetail ? m_Details[window] : nullptr;
   }
+  const WindowSampler& Sampler() const { return m_Sampler; }
 
  private:
   enum State : uint8_t { kUnmade, kFlat, kMade, kWithDetail };
@@ -370,6 +368,7 @@ class WindowSamples {
                                                                                    : kMade;
   }
   const EditDescriptor* m_Picture = nullptr;
+  WindowSampler m_Sampler;
   State m_State[kWindowCount] = {};
   float m_Grids[kWindowCount][kCells];
   float m_Details[kWindowCount][kCells];
@@ -435,7 +434,7 @@ bool Confirm(const std::vector<const EditDescriptor*>& descriptors,
     return false;
   }
   EditFit fit;
-  if (!ConfirmFromSample(*descriptors[static_cast<size_t>(a)], sample,
+  if (!ConfirmFromSample(*descriptors[static_cast<size_t>(a)], samples.Sampler(), sample,
                          *descriptors[static_cast<size_t>(candidate.other)], candidate.orientation,
                          WindowAt(candidate.window), &fit)) {
     return false;
@@ -491,7 +490,9 @@ bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orien
                  const CropWindow& start, EditFit* fit) {
   float sample[kSampleSide * kSampleSide];
   const bool usable = SampleWindow(from, start, sample);
-  return ConfirmFromSample(from, usable ? sample : nullptr, to, orientation, start, fit);
+  WindowSampler sampler;
+  sampler.Reset(from);
+  return ConfirmFromSample(from, sampler, usable ? sample : nullptr, to, orientation, start, fit);
 }
 
 std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>& descriptors,

@@ -7,6 +7,7 @@
 #include "edits/EditMatcher.h"
 #include "edits/EditsTestSupport.h"
 #include "edits/Orientation.h"
+#include "edits/WindowSampler.h"
 
 namespace gq {
 namespace {
@@ -43,6 +44,8 @@ TEST(EditMatching, WindowSamplesAverageTheirCells) {
   std::mt19937 random(11);
   EditDescriptor descriptor;
   for (uint8_t& grey : descriptor.base) grey = static_cast<uint8_t>(random());
+  WindowSampler sampler;
+  sampler.Reset(descriptor);
   std::vector<CropWindow> windows = {{0.2f, 0, 0.03f, 0.2f}, {0.01f, 0.17f, 0.2f, 0.09f}};
   for (int w = 0; w < kWindowCount; ++w) windows.push_back(WindowAt(w));
   for (const CropWindow& window : windows) {
@@ -69,13 +72,23 @@ TEST(EditMatching, WindowSamplesAverageTheirCells) {
     double mean = 0, squares = 0;
     for (float v : expected) mean += v / (kSampleSide * kSampleSide);
     for (float v : expected) squares += (v - mean) * (v - mean) / (kSampleSide * kSampleSide);
+    for (float& v : expected) v = static_cast<float>((v - mean) / std::sqrt(squares));
     ASSERT_TRUE(SampleWindow(descriptor, window, actual));
     for (int c = 0; c < kSampleSide * kSampleSide; ++c) {
-      ASSERT_NEAR(actual[c], (expected[c] - mean) / std::sqrt(squares), 1e-3)
+      ASSERT_NEAR(actual[c], expected[c], 1e-3)
           << "cell " << c << " of window " << window.left << " " << window.right << " "
           << window.top << " " << window.bottom;
     }
+    ASSERT_TRUE(sampler.Sample(window, actual));
+    for (int c = 0; c < kSampleSide * kSampleSide; ++c) ASSERT_NEAR(actual[c], expected[c], 1e-3);
+    ASSERT_NEAR(sampler.Correlate(window, expected), 1, 1e-4);
   }
+  // Cells narrower than a pixel are widened to one: the sampler then samples as well.
+  float narrow[kSampleSide * kSampleSide], direct[kSampleSide * kSampleSide];
+  ASSERT_TRUE(SampleWindow(descriptor, {0.3f, 0.3f, 0.35f, 0.4f}, direct));
+  ASSERT_TRUE(sampler.Sample({0.3f, 0.3f, 0.35f, 0.4f}, narrow));
+  EXPECT_TRUE(std::equal(narrow, narrow + kSampleSide * kSampleSide, direct));
+  EXPECT_NEAR(sampler.Correlate({0.3f, 0.3f, 0.35f, 0.4f}, direct), 1, 1e-4);
 }
 
 // The groups of an original, one edited copy and distractors that must stay apart:
