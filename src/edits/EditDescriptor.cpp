@@ -76,6 +76,20 @@ void AreaSample(const Pixel* source, int width, int height, float x0, float x1, 
   }
 }
 
+// The whole kBaseSide square averaged into kSampleSide square: each cell the mean of its
+// 2 x 2 pixels, the same as AreaSample gives.
+void WholeFrame(const uint8_t* base, float* grid) {
+  static_assert(kBaseSide == 2 * kSampleSide);
+  for (int j = 0; j < kSampleSide; ++j) {
+    const uint8_t* upper = base + 2 * j * kBaseSide;
+    const uint8_t* lower = upper + kBaseSide;
+    for (int i = 0; i < kSampleSide; ++i) {
+      const int sum = upper[2 * i] + upper[2 * i + 1] + lower[2 * i] + lower[2 * i + 1];
+      grid[j * kSampleSide + i] = static_cast<float>(sum) / 4;
+    }
+  }
+}
+
 // Moves the grid to mean 0 and standard deviation 1; false when it is flat.
 bool Normalise(float* grid, int cells) {
   double sum = 0, squares = 0;
@@ -143,6 +157,10 @@ bool ComputeEditDescriptor(int width, int height, const uint8_t* bgr, EditDescri
 }
 
 bool SampleWindow(const EditDescriptor& descriptor, const CropWindow& window, float* grid) {
+  if (window.left == 0 && window.right == 0 && window.top == 0 && window.bottom == 0) {
+    WholeFrame(descriptor.base, grid);
+    return Normalise(grid, kSampleSide * kSampleSide);
+  }
   float across[kBaseSide * kSampleSide];
   AreaSample(descriptor.base, kBaseSide, kBaseSide, window.left * kBaseSide,
              (1 - window.right) * kBaseSide, window.top * kBaseSide,

@@ -249,19 +249,21 @@ float& EdgeOf(CropWindow& window, int edge) {
 
 // The grid less its 3 x 3 local mean, normalised; false when nothing is left.
 bool Detail(const float* grid, float* detail) {
+  constexpr int kLast = kSampleSide - 1;
+  float across[kSampleSide][kSampleSide];  // each cell with its row neighbours
   for (int y = 0; y < kSampleSide; ++y) {
+    const float* row = grid + y * kSampleSide;
     for (int x = 0; x < kSampleSide; ++x) {
-      float sum = 0;
-      int cells = 0;
-      for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int nx = x + dx, ny = y + dy;
-          if (nx < 0 || ny < 0 || nx >= kSampleSide || ny >= kSampleSide) continue;
-          sum += grid[ny * kSampleSide + nx];
-          ++cells;
-        }
-      }
-      detail[y * kSampleSide + x] = grid[y * kSampleSide + x] - sum / cells;
+      across[y][x] = (x > 0 ? row[x - 1] : 0) + row[x] + (x < kLast ? row[x + 1] : 0);
+    }
+  }
+  for (int y = 0; y < kSampleSide; ++y) {
+    const int rows = 1 + (y > 0) + (y < kLast);
+    for (int x = 0; x < kSampleSide; ++x) {
+      const float sum =
+          (y > 0 ? across[y - 1][x] : 0) + across[y][x] + (y < kLast ? across[y + 1][x] : 0);
+      const int cells = rows * (1 + (x > 0) + (x < kLast));
+      detail[y * kSampleSide + x] = grid[y * kSampleSide + x] - sum / static_cast<float>(cells);
     }
   }
   double sum = 0, squares = 0;
@@ -290,6 +292,38 @@ bool IsCrop(const CropWindow& window) {
   return std::max({window.left, window.right, window.top, window.bottom}) > kCropLimit;
 }
 
+// Moves the window's edges by ever smaller steps while the correlation with target
+// (unturned) grows. Per step, each move (an edge in or out) is tried at most once on
+// each window the fit passes through, and not right after the move it would undo.
+void FitWindow(const WindowSampler& sampler, const float* target, EditFit* fit) {
+  constexpr int kMoves = 8;  // move m: edge m / 2, outwards when m is even
+  for (float step : {0.04f, 0.02f, 0.01f}) {
+    int triedOn[kMoves];  // the window (counted from 0) each move was last tried on
+    std::fill(std::begin(triedOn), std::end(triedOn), -1);
+    int window = 0;
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (int move = 0; move < kMoves; ++move) {
+        if (triedOn[move] == window) continue;
+        triedOn[move] = window;
+        CropWindow trial = fit->window;
+        float& cut = EdgeOf(trial, move / 2);
+        const float change = move % 2 == 0 ? -step : step;
+        const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
+        if (movedCut == cut) continue;  // at a limit: the same window
+        const bool clamped = movedCut != cut + change;
+        cut = movedCut;
+        const float score = sampler.Correlate(trial, target);
+        if (score > fit->correlation + 1e-4f) {
+          fit->correlation = score, fit->window = trial, moved = true;
+          ++window;
+          if (!clamped) triedOn[move ^ 1] = window;  // it would lead back
+        }
+      }
+    }
+  }
+}
+
 // ConfirmEdit with the sample of from's start window at hand (null when it is flat) and
 // a sampler of from.
 bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
@@ -314,24 +348,7 @@ bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
   // The target turned back, so that windows of from are scored without turning them.
   float targetBack[kSampleSide * kSampleSide];
   OrientGrid(target, kSampleSide, Orientations()[InverseOrientation(orientation)], targetBack);
-  for (float step : {0.04f, 0.02f, 0.01f}) {
-    for (bool moved = true; moved;) {
-      moved = false;
-      for (int edge = 0; edge < 4; ++edge) {
-        for (float change : {-step, step}) {
-          CropWindow trial = fit->window;
-          float& cut = EdgeOf(trial, edge);
-          const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
-          if (movedCut == cut) continue;  // at a limit: the same window
-          cut = movedCut;
-          const float score = sampler.Correlate(trial, targetBack);
-          if (score > fit->correlation + 1e-4f) {
-            fit->correlation = score, fit->window = trial, moved = true;
-          }
-        }
-      }
-    }
-  }
+  FitWindow(sampler, targetBack, fit);
   if (fit->correlation < kAcceptCorrelation) return false;
   fit->detail = DetailScore(from, detailOfTo, orientation, fit->window);
   return fit->detail >= kAcceptDetail;
@@ -343,7 +360,6 @@ constexpr int kCells = kSampleSide * kSampleSide;
 class WindowSamples {
  public:
   void Reset(const EditDescriptor* picture) {
-    m_Picture = picture;
     m_Sampler.Reset(*picture);
     std::fill(std::begin(m_State), std::end(m_State), kUnmade);
   }
@@ -363,11 +379,10 @@ class WindowSamples {
   enum State : uint8_t { kUnmade, kFlat, kMade, kWithDetail };
   void Make(int window) {
     if (m_State[window] != kUnmade) return;
-    m_State[window] = !SampleWindow(*m_Picture, WindowAt(window), m_Grids[window]) ? kFlat
-                      : Detail(m_Grids[window], m_Details[window])                 ? kWithDetail
-                                                                                   : kMade;
+    m_State[window] = !m_Sampler.Sample(WindowAt(window), m_Grids[window]) ? kFlat
+                      : Detail(m_Grids[window], m_Details[window])         ? kWithDetail
+                                                                           : kMade;
   }
-  const EditDescriptor* m_Picture = nullptr;
   WindowSampler m_Sampler;
   State m_State[kWindowCount] = {};
   float m_Grids[kWindowCount][kCells];

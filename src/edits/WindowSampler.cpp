@@ -46,11 +46,11 @@ bool WindowSampler::Cells(const CropWindow& window, float* cells) const {
   for (int j = 0; j < kEdges; ++j) {
     const double* upper = m_Sums[rows[j]];
     const double* lower = m_Sums[rows[j] + 1];
+    double line[kSide];  // the sums at the edge's height, between whole columns
+    for (int x = 0; x < kSide; ++x) line[x] = upper[x] + down[j] * (lower[x] - upper[x]);
     for (int i = 0; i < kEdges; ++i) {
       const int c = columns[i];
-      const double top = upper[c] + across[i] * (upper[c + 1] - upper[c]);
-      const double bottom = lower[c] + across[i] * (lower[c + 1] - lower[c]);
-      corner[j][i] = top + down[j] * (bottom - top);
+      corner[j][i] = line[c] + across[i] * (line[c + 1] - line[c]);
     }
   }
   const double area = (static_cast<double>(x1) - x0) * (static_cast<double>(y1) - y0) / kCells;
