@@ -189,6 +189,20 @@ struct Candidate {
   float cosine;
 };
 
+// The kCandidatesPerPicture others of the best cosines among the found (reordered): the
+// found are taken best first off a heap until that many others are seen.
+std::vector<int32_t> BestOthers(std::vector<Candidate>& found) {
+  auto worse = [](const Candidate& x, const Candidate& y) { return x.cosine < y.cosine; };
+  std::make_heap(found.begin(), found.end(), worse);
+  std::vector<int32_t> others;
+  for (auto end = found.end(); end != found.begin() && others.size() < kCandidatesPerPicture;) {
+    std::pop_heap(found.begin(), end, worse);
+    const int32_t other = (--end)->other;
+    if (std::find(others.begin(), others.end(), other) == others.end()) others.push_back(other);
+  }
+  return others;
+}
+
 // The candidates for picture a: of the other pictures with the best agreeing
 // coefficients, the two best hypotheses each (best first).
 std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
@@ -211,26 +225,20 @@ std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& de
       }
     }
   }
-  std::sort(found.begin(), found.end(), [](const Candidate& x, const Candidate& y) {
+  // The best few others by their best cosine, each with its two best hypotheses.
+  const std::vector<int32_t> chosen = BestOthers(found);
+  std::vector<Candidate> kept;
+  for (const Candidate& c : found) {
+    if (std::find(chosen.begin(), chosen.end(), c.other) != chosen.end()) kept.push_back(c);
+  }
+  std::sort(kept.begin(), kept.end(), [](const Candidate& x, const Candidate& y) {
     return x.other != y.other ? x.other < y.other : x.cosine > y.cosine;
   });
-  // The others by their best cosine; the best few with their two best hypotheses.
-  std::vector<Candidate> best;
-  for (size_t i = 0; i < found.size(); ++i) {
-    if (i == 0 || found[i - 1].other != found[i].other) best.push_back(found[i]);
+  size_t end = 0;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    if (i < 2 || kept[i - 2].other != kept[i].other) kept[end++] = kept[i];
   }
-  const size_t others = std::min(best.size(), kCandidatesPerPicture);
-  std::partial_sort(best.begin(), best.begin() + others, best.end(),
-                    [](const Candidate& x, const Candidate& y) { return x.cosine > y.cosine; });
-  best.resize(others);
-  std::sort(best.begin(), best.end(),
-            [](const Candidate& x, const Candidate& y) { return x.other < y.other; });
-  std::vector<Candidate> kept;
-  for (size_t i = 0, b = 0; i < found.size() && b < best.size(); ++i) {
-    while (b < best.size() && best[b].other < found[i].other) ++b;
-    const bool chosen = b < best.size() && best[b].other == found[i].other;
-    if (chosen && (i < 2 || found[i - 2].other != found[i].other)) kept.push_back(found[i]);
-  }
+  kept.resize(end);
   return kept;
 }
 
