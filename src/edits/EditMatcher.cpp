@@ -204,10 +204,12 @@ std::vector<int32_t> BestOthers(std::vector<Candidate>& found) {
 }
 
 // The candidates for picture a: of the other pictures with the best agreeing
-// coefficients, the two best hypotheses each (best first).
+// coefficients, the two best hypotheses each (best first). found is room for the hits,
+// kept from picture to picture.
 std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
-                                    const KeyIndex& index, int32_t a) {
-  std::vector<Candidate> found;
+                                    const KeyIndex& index, int32_t a,
+                                    std::vector<Candidate>& found) {
+  found.clear();
   int8_t coefficients[kKeyLength + 1];
   for (int w = 0; w < kWindowCount; ++w) {
     for (int o = 0; o < kOrientationCount; ++o) {
@@ -531,12 +533,13 @@ std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>&
   RunParallel(ThreadsToUse(options.threads), [&](bool caller) {
     std::vector<EditMatch> own;
     auto samples = std::make_unique<WindowSamples>();
+    std::vector<Candidate> found;
     for (int32_t first; !stop && (first = next.fetch_add(kChunk)) < count;) {
       for (int32_t a = first; a < std::min(count, first + kChunk); ++a) {
         if (!Usable(descriptors[static_cast<size_t>(a)])) continue;
         EditMatch match;
         samples->Reset(descriptors[static_cast<size_t>(a)]);
-        for (const Candidate& candidate : CandidatesOf(descriptors, index, a)) {
+        for (const Candidate& candidate : CandidatesOf(descriptors, index, a, found)) {
           if (!joined.Joined(a, candidate.other) &&
               Confirm(descriptors, targets, a, *samples, candidate, &match)) {
             own.push_back(match);
