@@ -91,6 +91,31 @@ TEST(EditMatching, WindowSamplesAverageTheirCells) {
   EXPECT_NEAR(sampler.Correlate({0.3f, 0.3f, 0.35f, 0.4f}, direct), 1, 1e-4);
 }
 
+// A crop is fitted from the nearest fixed window to within the finest step per side; a
+// part of the picture that shares too little with it is not confirmed.
+TEST(EditMatching, FitsTheWindowOfACrop) {
+  const PackedImage original = PhotoLike(5);
+  const EditDescriptor from = DescriptorOf(original);
+  auto nearest = [](float cut) { return cut < 0.0775f ? 0.04f : 0.115f; };
+  const CropWindow cuts[] = {
+      {0.1f, 0.05f, 0.12f, 0.02f}, {0.0f, 0.15f, 0.06f, 0.13f}, {0.08f, 0.08f, 0.0f, 0.0f}};
+  for (const CropWindow& cut : cuts) {
+    const EditDescriptor to =
+        DescriptorOf(Region(original, cut.left, cut.top, 1 - cut.right, 1 - cut.bottom));
+    const CropWindow start = {nearest(cut.left), nearest(cut.right), nearest(cut.top),
+                              nearest(cut.bottom)};
+    EditFit fit;
+    ASSERT_TRUE(ConfirmEdit(from, to, 0, start, &fit)) << cut.left << " " << cut.top;
+    EXPECT_NEAR(fit.window.left, cut.left, 0.02f);
+    EXPECT_NEAR(fit.window.right, cut.right, 0.02f);
+    EXPECT_NEAR(fit.window.top, cut.top, 0.02f);
+    EXPECT_NEAR(fit.window.bottom, cut.bottom, 0.02f);
+  }
+  EditFit fit;
+  EXPECT_FALSE(ConfirmEdit(from, DescriptorOf(Region(original, 0, 0, 0.5f, 0.5f)), 0,
+                           WindowAt(kWindowCount - 1), &fit));
+}
+
 // The groups of an original, one edited copy and distractors that must stay apart:
 // parts of the original that share little with it, and other photos.
 std::vector<std::vector<EditMember>> GroupsWithDistractors(const PackedImage& original,
