@@ -9,24 +9,13 @@
 #include "edits/EditDuplicateSearch.h"
 #include "edits/EditsTestSupport.h"
 #include "signature/Signature.h"
+#include "support/RecordOfPicture.h"
 #include "support/ScriptedMessageBox.h"
 
 namespace gq {
 namespace {
 
 using namespace test;
-
-// A record for the picture as the loader makes it: thumbnail, sizes and signature.
-ImageRecord* RecordFor(const std::string& path, const PackedImage& picture) {
-  ImageRecord* record = MakeRecord(path, 1000);
-  EXPECT_TRUE(MakeRecordThumbnail(record, picture.width, picture.height, picture.stride(),
-                                  picture.pixels.data()));
-  record->m_PictureWidth = picture.width;
-  record->m_PictureHeight = picture.height;
-  EXPECT_TRUE(ComputeSignature(record->m_ThumbWidth, record->m_ThumbHeight, record->m_ThumbPixels,
-                               picture.width, picture.height, record->m_Signature));
-  return record;
-}
 
 // The groups of the group list as sets of paths, and whether each group's first member
 // (and only it) has an empty edit.
@@ -65,7 +54,7 @@ class EditSearch : public ::testing::Test {
              {"/p/b.jpg", b},
              {"/p/b-turned.jpg", Rotated90(b)},
              {"/p/c.jpg", PhotoLike(3)}}) {
-      made.AddRecord(RecordFor(path, picture), false);
+      made.AddRecord(RecordOf(path, picture), false);
     }
     ASSERT_TRUE(FlushDatabase(made));
     made.ClearAll();
@@ -105,7 +94,7 @@ TEST_F(EditSearch, GroupsFromTheFileAndKeepsTheCacheInStep) {
 
   // A removed record leaves the cache, a changed one is described again.
   m_Db.RemoveRecord(m_Db.FindByPath("/p/c.jpg"));
-  m_Db.AddRecord(RecordFor("/p/b-turned.jpg", PhotoLike(4)), false);
+  m_Db.AddRecord(RecordOf("/p/b-turned.jpg", PhotoLike(4)), false);
   report = RunEditDuplicateSearch(m_Db, m_Options);
   EXPECT_EQ(report.reused, 4);
   EXPECT_EQ(report.computed, 1);

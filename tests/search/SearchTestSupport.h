@@ -15,6 +15,7 @@
 #include "signature/PackedImage.h"
 #include "signature/Signature.h"
 #include "signature/Thumbnail.h"
+#include "support/RecordOfPicture.h"
 
 namespace gq::test {
 
@@ -66,18 +67,6 @@ inline PackedImage Perturbed(const PackedImage& picture, uint32_t seed, int amou
     byte = static_cast<uint8_t>(std::clamp(value, 0, 255));
   }
   return copy;
-}
-
-// A record for the picture as the loader makes it: thumbnail and signature.
-inline ImageRecord* RecordOf(const std::string& path, const PackedImage& picture) {
-  ImageRecord* record = MakeRecord(path, 1000);
-  EXPECT_TRUE(MakeRecordThumbnail(record, picture.width, picture.height, picture.stride(),
-                                  picture.pixels.data()));
-  record->m_PictureWidth = picture.width;
-  record->m_PictureHeight = picture.height;
-  EXPECT_TRUE(ComputeSignature(record->m_ThumbWidth, record->m_ThumbHeight, record->m_ThumbPixels,
-                               picture.width, picture.height, record->m_Signature));
-  return record;
 }
 
 // A database with its search engine; the thumbnail budget is lifted, so no file is
