@@ -34,10 +34,7 @@ int CompareGroup(const void* key, const void* item, void*) {
   const ImageRecord* a = AsRecord(key);
   const ImageRecord* b = AsRecord(item);
   if (a->m_GroupNr != b->m_GroupNr) return a->m_GroupNr < b->m_GroupNr ? -1 : 1;
-  int order = CompareNoCase(a->m_Path, b->m_Path);
-  if (order != 0) return order;
-  int bytes = a->m_Path.compare(b->m_Path);
-  return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
+  return MemberOrder(*a, *b);
 }
 
 // m_TreeByLfdNr owns the records: clearing it unlinks and destroys each.
@@ -74,6 +71,13 @@ bool IsRegularFile(const std::string& path) {
 }
 
 }  // namespace
+
+int MemberOrder(const ImageRecord& a, const ImageRecord& b) {
+  const int order = CompareNoCase(a.m_Path, b.m_Path);
+  if (order != 0) return order;
+  const int bytes = a.m_Path.compare(b.m_Path);
+  return bytes < 0 ? -1 : bytes > 0 ? 1 : 0;
+}
 
 ImageRecordDB::ImageRecordDB() : m_File(*this) { InitTrees(); }
 

@@ -124,7 +124,8 @@ class ImageRecordDB {
   // The trees, for readers that address records by rank (the search subsystem).
   const iavl& TreeByLfdNr() const { return m_TreeByLfdNr; }
   const iavl& TreeByPath() const { return m_TreeByPath; }
-  // The duplicate groups in group order; the duplicate search builds it.
+  // The duplicate groups in group order; the duplicate search builds it. Within a group
+  // the members follow MemberOrder.
   const iavl& GroupList() const { return m_GroupList; }
   iavl& GroupList() { return m_GroupList; }
 
@@ -159,5 +160,9 @@ class ImageRecordDB {
   DatabaseHost m_Host;
   DatabaseFile m_File;
 };
+
+// The order of the members of one duplicate group: <0, 0, >0 as a comes before, is,
+// or comes after b. Paths ignoring case, then their bytes.
+int MemberOrder(const ImageRecord& a, const ImageRecord& b);
 
 }  // namespace gq

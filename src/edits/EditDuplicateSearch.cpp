@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "base/Text.h"
 #include "edits/EditGroups.h"
 #include "edits/EditMatcher.h"
 #include "edits/ParallelRun.h"
@@ -15,13 +14,11 @@ namespace {
 
 constexpr size_t kBatch = 512;  // thumbnails read before the threads describe them
 
-// The records in group-list order within a group: path ignoring case, then bytes.
+// The records in the order of the members of a group.
 std::vector<ImageRecord*> RecordsInGroupOrder(const ImageRecordDB& db) {
   std::vector<ImageRecord*> records = db.Records();
-  std::sort(records.begin(), records.end(), [](const ImageRecord* a, const ImageRecord* b) {
-    const int order = CompareNoCase(a->m_Path, b->m_Path);
-    return order != 0 ? order < 0 : a->m_Path < b->m_Path;
-  });
+  std::sort(records.begin(), records.end(),
+            [](const ImageRecord* a, const ImageRecord* b) { return MemberOrder(*a, *b) < 0; });
   return records;
 }
 
