@@ -87,8 +87,10 @@ EditCacheKey CacheKeyOf(const ImageRecord& record) {
   key.fileTime = record.m_FileTime;
   key.pictureWidth = record.m_PictureWidth;
   key.pictureHeight = record.m_PictureHeight;
+  // The computed values only: the last is the record's place in path order, which the
+  // similarity index sets and which changes with every other record added or removed.
   key.signatureHash = Checksum(reinterpret_cast<const unsigned char*>(record.m_Signature),
-                               sizeof record.m_Signature);
+                               kComputedSignatureLength * sizeof record.m_Signature[0]);
   return key;
 }
 

@@ -23,7 +23,7 @@ struct EditCacheKey {
   std::string path;
   int32_t fileTime = 0;
   int32_t pictureWidth = 0, pictureHeight = 0;
-  uint64_t signatureHash = 0;  // of the record's signature, which follows from the thumbnail
+  uint64_t signatureHash = 0;  // of the signature computed from the thumbnail
   bool operator==(const EditCacheKey&) const = default;
 };
 
