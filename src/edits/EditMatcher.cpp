@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <tuple>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -27,16 +28,18 @@ constexpr int kMagnitudeCoefficients[kMagnitudeBits] = {0, 3, 4, 1, 7};
 constexpr int kKeyBits = kSignBits + kMagnitudeBits;
 constexpr int kBuckets = 1 << kKeyBits;
 constexpr int kProbeBits = 5;             // the least certain bits a lookup also flips
+constexpr int kProbes = 1 << kProbeBits;  // the buckets a whole frame looks into
 constexpr int kFilingBits = 2;            // the same for the keys a picture is filed under
 constexpr float kCandidateCosine = 0.8f;  // coefficient agreement a candidate needs
 // The same as a least product of two keys (unit vectors times 127).
 constexpr int32_t kCandidateDot = static_cast<int32_t>(kCandidateCosine * 127 * 127) + 1;
 constexpr float kFloorCorrelation = 0.75f;    // below this a window is not worth fitting
-constexpr float kFloorDetail = 0.3f;          // nor when its fine detail is below this
+constexpr float kFloorDetail = 0.35f;         // nor when its fine detail is below this
 constexpr float kMaxCut = 0.2f;               // a fitted window cuts at most this per side
 constexpr float kCropLimit = 0.025f;          // a fitted cut beyond this counts as a crop
 constexpr float kAcceptCorrelation = 0.9f;    // an edited copy correlates at least this
 constexpr float kAcceptDetail = 0.8f;         // and its fine detail at least this
+constexpr float kMidFitDetail = 0.5f;         // before the finest step of a fit, at least this
 constexpr size_t kCandidatesPerPicture = 16;  // the most other pictures a picture confirms
 constexpr int kChunk = 128;                   // pictures a thread takes at a time
 
@@ -51,6 +54,8 @@ struct KeyIndex {
   int magnitudeMedians[kMagnitudeBits] = {};  // of the magnitude bits' coefficients
   std::vector<int32_t> start;                 // kBuckets + 1 offsets into members, by key
   std::vector<Filed> members;
+  std::vector<uint64_t> occupied;  // a bit per bucket, set when it has members
+  bool Occupied(uint32_t bucket) const { return (occupied[bucket >> 6] >> (bucket & 63)) & 1; }
 };
 
 // The key of coefficients, and per bit how far its coefficient is from flipping it.
@@ -111,27 +116,49 @@ Key KeyOf(const KeyIndex& index, const int8_t* coefficients) {
   return key;
 }
 
-// The bit masks to look up for a key: every combination of its `bits` least certain
-// bits (those of the smallest margins).
-std::vector<uint32_t> ProbeMasks(const Key& key, int bits) {
-  int order[kKeyBits];
-  for (int bit = 0; bit < kKeyBits; ++bit) order[bit] = bit;
-  std::partial_sort(order, order + bits, order + kKeyBits,
-                    [&](int a, int b) { return key.margins[a] < key.margins[b]; });
-  std::vector<uint32_t> masks(size_t{1} << bits, 0);
-  for (uint32_t m = 0; m < masks.size(); ++m) {
-    for (int bit = 0; bit < bits; ++bit) {
-      if (m & (1u << bit)) masks[m] |= 1u << order[bit];
+// The bit masks to look up for a key, into masks (2^bits of them): every combination of
+// its `bits` (at most kProbeBits) least certain bits (those of the smallest margins, the
+// lower bit on a tie). With costs, also how unlikely each mask is: the margins of its
+// bits summed.
+void ProbeMasks(const Key& key, int bits, uint32_t* masks, int* costs = nullptr) {
+  // Each bit as its margin and place in one number, kept in order in least without
+  // branches: the comparisons are as hard to foretell as the margins.
+  constexpr int kPlaceBits = 5;
+  static_assert(kKeyBits <= (1 << kPlaceBits));
+  uint32_t least[kProbeBits];
+  std::fill(std::begin(least), std::end(least), UINT32_MAX);
+  for (int bit = 0; bit < kKeyBits; ++bit) {
+    uint32_t value =
+        static_cast<uint32_t>(key.margins[bit]) << kPlaceBits | static_cast<uint32_t>(bit);
+    for (uint32_t& kept : least) {
+      const uint32_t lower = std::min(kept, value);
+      value = std::max(kept, value);
+      kept = lower;
     }
   }
-  return masks;
+  int bitOf[kProbeBits], marginOf[kProbeBits];
+  for (int k = 0; k < bits; ++k) {
+    bitOf[k] = static_cast<int>(least[k] & ((1u << kPlaceBits) - 1));
+    marginOf[k] = static_cast<int>(least[k] >> kPlaceBits);
+  }
+  // Each mask is one with fewer bits and its lowest bit.
+  masks[0] = 0;
+  int cost[kProbes] = {};
+  for (uint32_t m = 1; m < (1u << bits); ++m) {
+    const int lowest = __builtin_ctz(m);
+    masks[m] = masks[m & (m - 1)] | 1u << bitOf[lowest];
+    cost[m] = cost[m & (m - 1)] + marginOf[lowest];
+  }
+  if (costs) std::copy(cost, cost + (1 << bits), costs);
 }
 
 // The keys a picture's whole frame is filed under: its own, and those with its least
 // certain bits flipped, as the same picture edited may show them.
-std::vector<uint32_t> FilingKeys(const KeyIndex& index, const EditDescriptor& descriptor) {
+std::array<uint32_t, 1 << kFilingBits> FilingKeys(const KeyIndex& index,
+                                                  const EditDescriptor& descriptor) {
   const Key key = KeyOf(index, descriptor.keys[0]);
-  std::vector<uint32_t> keys = ProbeMasks(key, kFilingBits);
+  std::array<uint32_t, 1 << kFilingBits> keys;
+  ProbeMasks(key, kFilingBits, keys.data());
   for (uint32_t& mask : keys) mask ^= key.bits;
   return keys;
 }
@@ -158,7 +185,11 @@ KeyIndex BuildIndex(const std::vector<const EditDescriptor*>& descriptors) {
     if (!Usable(d)) continue;
     for (uint32_t key : FilingKeys(index, *d)) ++index.start[key + 1];
   }
-  for (int b = 0; b < kBuckets; ++b) index.start[b + 1] += index.start[b];
+  index.occupied.assign(kBuckets / 64, 0);
+  for (uint32_t b = 0; b < kBuckets; ++b) {
+    if (index.start[b + 1] > 0) index.occupied[b >> 6] |= uint64_t{1} << (b & 63);
+    index.start[b + 1] += index.start[b];
+  }
   index.members.resize(static_cast<size_t>(index.start[kBuckets]));
   std::vector<int32_t> fill(index.start.begin(), index.start.end() - 1);
   for (size_t i = 0; i < descriptors.size(); ++i) {
@@ -189,59 +220,192 @@ struct Candidate {
   float cosine;
 };
 
-// The kCandidatesPerPicture others of the best cosines among the found (reordered): the
-// found are taken best first off a heap until that many others are seen.
-std::vector<int32_t> BestOthers(std::vector<Candidate>& found) {
-  auto worse = [](const Candidate& x, const Candidate& y) { return x.cosine < y.cosine; };
-  std::make_heap(found.begin(), found.end(), worse);
-  std::vector<int32_t> others;
-  for (auto end = found.end(); end != found.begin() && others.size() < kCandidatesPerPicture;) {
-    std::pop_heap(found.begin(), end, worse);
-    const int32_t other = (--end)->other;
-    if (std::find(others.begin(), others.end(), other) == others.end()) others.push_back(other);
-  }
-  return others;
+// Better first: the higher cosine, then the lower picture, window and orientation, so
+// that the candidates kept do not depend on the order the buckets were read in.
+bool Better(const Candidate& x, const Candidate& y) {
+  if (x.cosine != y.cosine) return x.cosine > y.cosine;
+  return std::tie(x.other, x.window, x.orientation) < std::tie(y.other, y.window, y.orientation);
 }
 
-// The candidates for picture a: of the other pictures with the best agreeing
-// coefficients, the two best hypotheses each (best first). found is room for the hits,
-// kept from picture to picture.
-std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
-                                    const KeyIndex& index, int32_t a,
-                                    std::vector<Candidate>& found) {
-  found.clear();
-  int8_t coefficients[kKeyLength + 1];
+// The two best hypotheses found for each other picture (a hypothesis found twice counts
+// twice), in a table kept from picture to picture and emptied through the slots used.
+class BestPerOther {
+ public:
+  void Clear() {
+    for (uint32_t slot : m_Used) m_Slots[slot].other = -1;
+    m_Used.clear();
+  }
+
+  void Add(const Candidate& candidate) {
+    if (2 * (m_Used.size() + 1) > m_Slots.size()) Grow();
+    const uint32_t slot = SlotOf(candidate.other);
+    Entry& entry = m_Slots[slot];
+    if (entry.other < 0) {
+      entry.other = candidate.other;
+      entry.count = 0;
+      m_Used.push_back(slot);
+    }
+    if (entry.count == 0 || Better(candidate, entry.best[0])) {
+      entry.best[1] = entry.best[0];
+      entry.best[0] = candidate;
+    } else if (entry.count == 1 || Better(candidate, entry.best[1])) {
+      entry.best[1] = candidate;
+    }
+    entry.count = std::min(entry.count + 1, 2);
+  }
+
+  // The kCandidatesPerPicture others whose best hypotheses are best, by picture, each
+  // with its two best hypotheses (best first).
+  std::vector<Candidate> Kept() {
+    std::vector<const Entry*> others;
+    for (uint32_t slot : m_Used) others.push_back(&m_Slots[slot]);
+    const size_t chosen = std::min(others.size(), kCandidatesPerPicture);
+    std::partial_sort(
+        others.begin(), others.begin() + static_cast<ptrdiff_t>(chosen), others.end(),
+        [](const Entry* x, const Entry* y) { return Better(x->best[0], y->best[0]); });
+    others.resize(chosen);
+    std::sort(others.begin(), others.end(),
+              [](const Entry* x, const Entry* y) { return x->other < y->other; });
+    std::vector<Candidate> kept;
+    for (const Entry* entry : others)
+      kept.insert(kept.end(), entry->best, entry->best + entry->count);
+    return kept;
+  }
+
+ private:
+  struct Entry {
+    int32_t other = -1;
+    int count = 0;
+    Candidate best[2];
+  };
+
+  uint32_t SlotOf(int32_t other) const {
+    const auto mask = static_cast<uint32_t>(m_Slots.size() - 1);
+    uint32_t slot = (static_cast<uint32_t>(other) * 2654435761u) & mask;
+    while (m_Slots[slot].other >= 0 && m_Slots[slot].other != other) slot = (slot + 1) & mask;
+    return slot;
+  }
+
+  void Grow() {
+    std::vector<Entry> entries;
+    for (uint32_t slot : m_Used) entries.push_back(m_Slots[slot]);
+    m_Slots.assign(std::max<size_t>(4096, 2 * m_Slots.size()), Entry());
+    m_Used.clear();
+    for (const Entry& entry : entries) {
+      const uint32_t slot = SlotOf(entry.other);
+      m_Slots[slot] = entry;
+      m_Used.push_back(slot);
+    }
+  }
+
+  std::vector<Entry> m_Slots;  // a power of two, at most half used
+  std::vector<uint32_t> m_Used;
+};
+
+// A bucket a picture looks into, with the window and orientation whose key led there,
+// packed as bucket << 8 | window * kOrientationCount + orientation.
+constexpr int kProbeShift = 8;
+static_assert(kWindowCount * kOrientationCount <= (1 << kProbeShift));
+static_assert(kProbeShift + kKeyBits <= 32);
+
+// Sorts the probes by bucket, keeping the order of probes into the same bucket.
+void SortByBucket(std::vector<uint32_t>& probes, std::vector<uint32_t>& room) {
+  constexpr int kDigitBits = kKeyBits / 2;
+  constexpr uint32_t kDigitMask = (1u << kDigitBits) - 1;
+  room.resize(probes.size());
+  for (int shift = kProbeShift; shift < kProbeShift + kKeyBits; shift += kDigitBits) {
+    std::array<uint32_t, (1 << kDigitBits) + 1> next{};
+    for (uint32_t p : probes) ++next[((p >> shift) & kDigitMask) + 1];
+    for (size_t d = 1; d < next.size(); ++d) next[d] += next[d - 1];
+    for (uint32_t p : probes) room[next[(p >> shift) & kDigitMask]++] = p;
+    probes.swap(room);
+  }
+}
+
+// What a thread keeps from picture to picture to look pictures up.
+struct LookupRoom {
+  int8_t keys[kWindowCount * kOrientationCount][kKeyLength + 1];  // the turned coefficients
+  std::vector<uint32_t> probes, sortRoom;
+  std::vector<uint32_t> visits;  // per occupied bucket looked into, its first probe
+  BestPerOther found;
+};
+
+// The probes of picture a: for each window turned by each orientation, the buckets of
+// its key with the least certain bits flipped, sorted by bucket.
+void ProbesOf(const EditDescriptor& descriptor, const KeyIndex& index, LookupRoom& room) {
+  room.probes.resize(kWindowCount * kOrientationCount * kProbes);
+  size_t used = 0;
+  uint32_t masks[kProbes];
+  int costs[kProbes];
   for (int w = 0; w < kWindowCount; ++w) {
     for (int o = 0; o < kOrientationCount; ++o) {
-      TurnedKey(*descriptors[static_cast<size_t>(a)], w, o, coefficients);
-      const Key key = KeyOf(index, coefficients);
-      for (uint32_t mask : ProbeMasks(key, kProbeBits)) {
-        const uint32_t bucket = key.bits ^ mask;
-        for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
-          const Filed& filed = index.members[static_cast<size_t>(p)];
-          const int32_t dot = KeyDot(coefficients, filed.coefficients);
-          if (dot >= kCandidateDot && filed.picture != a) {
-            found.push_back({filed.picture, w, o, static_cast<float>(dot) / (127.0f * 127.0f)});
-          }
+      const int hypothesis = w * kOrientationCount + o;
+      TurnedKey(descriptor, w, o, room.keys[hypothesis]);
+      const Key key = KeyOf(index, room.keys[hypothesis]);
+      ProbeMasks(key, kProbeBits, masks, costs);
+      // A crop window, whose key is the less certain, looks up only the likelier half of
+      // the masks: of each mask and its complement (their costs add up to the whole
+      // mask's) the one of the lower cost, or of the lower index on a tie.
+      const bool crop = w > 0;
+      for (uint32_t m = 0; m < kProbes; ++m) {
+        const int twice = 2 * costs[m], all = costs[kProbes - 1];
+        room.probes[used] =
+            (key.bits ^ masks[m]) << kProbeShift | static_cast<uint32_t>(hypothesis);
+        used += !crop || twice < all || (twice == all && m < kProbes / 2);
+      }
+    }
+  }
+  room.probes.resize(used);
+  SortByBucket(room.probes, room.sortRoom);
+}
+
+// Every filed picture but a whose coefficients agree with a probe's into room.found.
+// Each bucket is read once for all probes into it; the buckets ahead are fetched early.
+void ScanBuckets(const KeyIndex& index, int32_t a, LookupRoom& room) {
+  room.visits.clear();
+  for (size_t i = 0; i < room.probes.size(); ++i) {
+    const uint32_t bucket = room.probes[i] >> kProbeShift;
+    if ((i == 0 || room.probes[i - 1] >> kProbeShift != bucket) && index.Occupied(bucket)) {
+      room.visits.push_back(static_cast<uint32_t>(i));
+    }
+  }
+  constexpr size_t kStartsAhead = 8, kMembersAhead = 4;
+  auto bucketOf = [&](size_t visit) { return room.probes[room.visits[visit]] >> kProbeShift; };
+  for (size_t v = 0; v < room.visits.size(); ++v) {
+    if (v + kStartsAhead < room.visits.size()) {
+      __builtin_prefetch(&index.start[bucketOf(v + kStartsAhead)]);
+    }
+    if (v + kMembersAhead < room.visits.size()) {
+      __builtin_prefetch(
+          &index.members[static_cast<size_t>(index.start[bucketOf(v + kMembersAhead)])]);
+    }
+    const uint32_t bucket = bucketOf(v);
+    size_t end = room.visits[v] + 1;
+    while (end < room.probes.size() && room.probes[end] >> kProbeShift == bucket) ++end;
+    for (int32_t p = index.start[bucket]; p < index.start[bucket + 1]; ++p) {
+      const Filed& filed = index.members[static_cast<size_t>(p)];
+      if (filed.picture == a) continue;
+      for (size_t probe = room.visits[v]; probe < end; ++probe) {
+        const int hypothesis = static_cast<int>(room.probes[probe] & ((1u << kProbeShift) - 1));
+        const int32_t dot = KeyDot(room.keys[hypothesis], filed.coefficients);
+        if (dot >= kCandidateDot) {
+          room.found.Add({filed.picture, hypothesis / kOrientationCount,
+                          hypothesis % kOrientationCount,
+                          static_cast<float>(dot) / (127.0f * 127.0f)});
         }
       }
     }
   }
-  // The best few others by their best cosine, each with its two best hypotheses.
-  const std::vector<int32_t> chosen = BestOthers(found);
-  std::vector<Candidate> kept;
-  for (const Candidate& c : found) {
-    if (std::find(chosen.begin(), chosen.end(), c.other) != chosen.end()) kept.push_back(c);
-  }
-  std::sort(kept.begin(), kept.end(), [](const Candidate& x, const Candidate& y) {
-    return x.other != y.other ? x.other < y.other : x.cosine > y.cosine;
-  });
-  size_t end = 0;
-  for (size_t i = 0; i < kept.size(); ++i) {
-    if (i < 2 || kept[i - 2].other != kept[i].other) kept[end++] = kept[i];
-  }
-  kept.resize(end);
-  return kept;
+}
+
+// The candidates for picture a: of the other pictures with the best agreeing
+// coefficients, the two best hypotheses each (best first).
+std::vector<Candidate> CandidatesOf(const std::vector<const EditDescriptor*>& descriptors,
+                                    const KeyIndex& index, int32_t a, LookupRoom& room) {
+  room.found.Clear();
+  ProbesOf(*descriptors[static_cast<size_t>(a)], index, room);
+  ScanBuckets(index, a, room);
+  return room.found.Kept();
 }
 
 float& EdgeOf(CropWindow& window, int edge) {
@@ -286,14 +450,12 @@ bool Detail(const float* grid, float* detail) {
   return true;
 }
 
-// The detail correlation of the window of from, turned, with the detail of to
-// (targetDetail); -1 when either has none.
-float DetailScore(const EditDescriptor& from, const float* targetDetail, int orientation,
-                  const CropWindow& window) {
-  float grid[kSampleSide * kSampleSide], turned[kSampleSide * kSampleSide];
-  float detail[kSampleSide * kSampleSide];
-  if (targetDetail == nullptr || !SampleWindow(from, window, grid)) return -1;
-  OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
+// The detail correlation of a sample of from (null when flat), turned, with the detail
+// of to (targetDetail); -1 when either has none.
+float DetailScore(const float* sample, const float* targetDetail, int orientation) {
+  float turned[kSampleSide * kSampleSide], detail[kSampleSide * kSampleSide];
+  if (targetDetail == nullptr || sample == nullptr) return -1;
+  OrientGrid(sample, kSampleSide, Orientations()[orientation], turned);
   if (!Detail(turned, detail)) return -1;
   return Correlation(detail, targetDetail);
 }
@@ -302,33 +464,31 @@ bool IsCrop(const CropWindow& window) {
   return std::max({window.left, window.right, window.top, window.bottom}) > kCropLimit;
 }
 
-// Moves the window's edges by ever smaller steps while the correlation with target
-// (unturned) grows. Per step, each move (an edge in or out) is tried at most once on
-// each window the fit passes through, and not right after the move it would undo.
-void FitWindow(const WindowSampler& sampler, const float* target, EditFit* fit) {
+// Moves the window's edges by the step while the correlation with target (unturned)
+// grows. Each move (an edge in or out) is tried at most once on each window the fit
+// passes through, and not right after the move it would undo.
+void FitWindow(const WindowSampler& sampler, const float* target, float step, EditFit* fit) {
   constexpr int kMoves = 8;  // move m: edge m / 2, outwards when m is even
-  for (float step : {0.04f, 0.02f, 0.01f}) {
-    int triedOn[kMoves];  // the window (counted from 0) each move was last tried on
-    std::fill(std::begin(triedOn), std::end(triedOn), -1);
-    int window = 0;
-    for (bool moved = true; moved;) {
-      moved = false;
-      for (int move = 0; move < kMoves; ++move) {
-        if (triedOn[move] == window) continue;
-        triedOn[move] = window;
-        CropWindow trial = fit->window;
-        float& cut = EdgeOf(trial, move / 2);
-        const float change = move % 2 == 0 ? -step : step;
-        const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
-        if (movedCut == cut) continue;  // at a limit: the same window
-        const bool clamped = movedCut != cut + change;
-        cut = movedCut;
-        const float score = sampler.Correlate(trial, target);
-        if (score > fit->correlation + 1e-4f) {
-          fit->correlation = score, fit->window = trial, moved = true;
-          ++window;
-          if (!clamped) triedOn[move ^ 1] = window;  // it would lead back
-        }
+  int triedOn[kMoves];       // the window (counted from 0) each move was last tried on
+  std::fill(std::begin(triedOn), std::end(triedOn), -1);
+  int window = 0;
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (int move = 0; move < kMoves; ++move) {
+      if (triedOn[move] == window) continue;
+      triedOn[move] = window;
+      CropWindow trial = fit->window;
+      float& cut = EdgeOf(trial, move / 2);
+      const float change = move % 2 == 0 ? -step : step;
+      const float movedCut = std::clamp(cut + change, 0.0f, kMaxCut);
+      if (movedCut == cut) continue;  // at a limit: the same window
+      const bool clamped = movedCut != cut + change;
+      cut = movedCut;
+      const float score = sampler.Correlate(trial, target);
+      if (score > fit->correlation + 1e-4f) {
+        fit->correlation = score, fit->window = trial, moved = true;
+        ++window;
+        if (!clamped) triedOn[move ^ 1] = window;  // it would lead back
       }
     }
   }
@@ -358,43 +518,53 @@ bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
   // The target turned back, so that windows of from are scored without turning them.
   float targetBack[kSampleSide * kSampleSide];
   OrientGrid(target, kSampleSide, Orientations()[InverseOrientation(orientation)], targetBack);
-  FitWindow(sampler, targetBack, fit);
+  for (float step : {0.04f, 0.02f}) FitWindow(sampler, targetBack, step, fit);
+  // By now the fine detail of a picture that merely looks alike lags far behind an
+  // edited copy's, so the finest step is spared it.
+  float sample[kSampleSide * kSampleSide];
+  if (DetailScore(sampler.Sample(fit->window, sample) ? sample : nullptr, detailOfTo, orientation) <
+      kMidFitDetail) {
+    return false;
+  }
+  FitWindow(sampler, targetBack, 0.01f, fit);
   if (fit->correlation < kAcceptCorrelation) return false;
-  fit->detail = DetailScore(from, detailOfTo, orientation, fit->window);
+  fit->detail = DetailScore(SampleWindow(from, fit->window, sample) ? sample : nullptr, detailOfTo,
+                            orientation);
   return fit->detail >= kAcceptDetail;
 }
 
 constexpr int kCells = kSampleSide * kSampleSide;
 
-// The samples of a picture's windows and their detail, made when first asked for.
+// The samples of a picture's windows and their detail, each made when first asked for.
 class WindowSamples {
  public:
   void Reset(const EditDescriptor* picture) {
     m_Sampler.Reset(*picture);
-    std::fill(std::begin(m_State), std::end(m_State), kUnmade);
+    std::fill(std::begin(m_Grid), std::end(m_Grid), kUnmade);
+    std::fill(std::begin(m_Detail), std::end(m_Detail), kUnmade);
   }
   // The sample of the window, null when it is flat.
   const float* Of(int window) {
-    Make(window);
-    return m_State[window] != kFlat ? m_Grids[window] : nullptr;
+    if (m_Grid[window] == kUnmade) {
+      m_Grid[window] = m_Sampler.Sample(WindowAt(window), m_Grids[window]) ? kMade : kNone;
+    }
+    return m_Grid[window] == kMade ? m_Grids[window] : nullptr;
   }
   // The detail of the window's sample, null when it has none.
   const float* DetailOf(int window) {
-    Make(window);
-    return m_State[window] == kWithDetail ? m_Details[window] : nullptr;
+    if (m_Detail[window] == kUnmade) {
+      const float* grid = Of(window);
+      m_Detail[window] = grid && Detail(grid, m_Details[window]) ? kMade : kNone;
+    }
+    return m_Detail[window] == kMade ? m_Details[window] : nullptr;
   }
   const WindowSampler& Sampler() const { return m_Sampler; }
 
  private:
-  enum State : uint8_t { kUnmade, kFlat, kMade, kWithDetail };
-  void Make(int window) {
-    if (m_State[window] != kUnmade) return;
-    m_State[window] = !m_Sampler.Sample(WindowAt(window), m_Grids[window]) ? kFlat
-                      : Detail(m_Grids[window], m_Details[window])         ? kWithDetail
-                                                                           : kMade;
-  }
+  enum State : uint8_t { kUnmade, kNone, kMade };
   WindowSampler m_Sampler;
-  State m_State[kWindowCount] = {};
+  State m_Grid[kWindowCount] = {};
+  State m_Detail[kWindowCount] = {};
   float m_Grids[kWindowCount][kCells];
   float m_Details[kWindowCount][kCells];
 };
@@ -438,8 +608,13 @@ std::vector<FrameTarget> MakeTargets(const std::vector<const EditDescriptor*>& d
 float TargetCorrelation(const float* grid, int orientation, const int8_t* target) {
   float turned[kCells];
   OrientGrid(grid, kSampleSide, Orientations()[orientation], turned);
+  constexpr int kLanes = 8;  // independent sums, so that the additions overlap
+  float sums[kLanes] = {};
+  for (int i = 0; i < kCells; i += kLanes) {
+    for (int lane = 0; lane < kLanes; ++lane) sums[lane] += turned[i + lane] * target[i + lane];
+  }
   float sum = 0;
-  for (int i = 0; i < kCells; ++i) sum += turned[i] * target[i];
+  for (float part : sums) sum += part;
   return sum / (kTargetScale * kCells);
 }
 
@@ -448,14 +623,16 @@ float TargetCorrelation(const float* grid, int orientation, const int8_t* target
 bool Confirm(const std::vector<const EditDescriptor*>& descriptors,
              const std::vector<FrameTarget>& targets, int32_t a, WindowSamples& samples,
              const Candidate& candidate, EditMatch* match) {
+  // The detail first: it turns away the most.
   const FrameTarget& target = targets[static_cast<size_t>(candidate.other)];
+  const float* detail = target.usable ? samples.DetailOf(candidate.window) : nullptr;
+  if (detail == nullptr || TargetCorrelation(detail, candidate.orientation, target.detail) <
+                               kFloorDetail - kTargetSlack) {
+    return false;
+  }
   const float* sample = samples.Of(candidate.window);
-  const float* detail = samples.DetailOf(candidate.window);
-  if (!target.usable || detail == nullptr ||
-      TargetCorrelation(sample, candidate.orientation, target.grid) <
-          kFloorCorrelation - kTargetSlack ||
-      TargetCorrelation(detail, candidate.orientation, target.detail) <
-          kFloorDetail - kTargetSlack) {
+  if (TargetCorrelation(sample, candidate.orientation, target.grid) <
+      kFloorCorrelation - kTargetSlack) {
     return false;
   }
   EditFit fit;
@@ -533,13 +710,13 @@ std::vector<EditMatch> FindEditMatches(const std::vector<const EditDescriptor*>&
   RunParallel(ThreadsToUse(options.threads), [&](bool caller) {
     std::vector<EditMatch> own;
     auto samples = std::make_unique<WindowSamples>();
-    std::vector<Candidate> found;
+    auto lookup = std::make_unique<LookupRoom>();
     for (int32_t first; !stop && (first = next.fetch_add(kChunk)) < count;) {
       for (int32_t a = first; a < std::min(count, first + kChunk); ++a) {
         if (!Usable(descriptors[static_cast<size_t>(a)])) continue;
         EditMatch match;
         samples->Reset(descriptors[static_cast<size_t>(a)]);
-        for (const Candidate& candidate : CandidatesOf(descriptors, index, a, found)) {
+        for (const Candidate& candidate : CandidatesOf(descriptors, index, a, *lookup)) {
           if (!joined.Joined(a, candidate.other) &&
               Confirm(descriptors, targets, a, *samples, candidate, &match)) {
             own.push_back(match);

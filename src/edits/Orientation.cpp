@@ -30,14 +30,14 @@ int InverseOrientation(int index) {
 }
 
 void OrientGrid(const float* in, int side, const Orientation& orientation, float* out) {
+  // Each row of out is a row of in (forwards or backwards) or, swapped, a column.
+  const int along = orientation.swap ? side : 1;
+  const int across = orientation.swap ? 1 : side;
   for (int y = 0; y < side; ++y) {
-    for (int x = 0; x < side; ++x) {
-      const int fx = orientation.flipX ? side - 1 - x : x;
-      const int fy = orientation.flipY ? side - 1 - y : y;
-      const int sourceX = orientation.swap ? fy : fx;
-      const int sourceY = orientation.swap ? fx : fy;
-      out[y * side + x] = in[sourceY * side + sourceX];
-    }
+    const int fy = orientation.flipY ? side - 1 - y : y;
+    const float* source = in + fy * across + (orientation.flipX ? (side - 1) * along : 0);
+    const int step = orientation.flipX ? -along : along;
+    for (int x = 0; x < side; ++x) out[y * side + x] = source[x * step];
   }
 }
 

@@ -47,17 +47,19 @@ bool WindowSampler::Cells(const CropWindow& window, float* cells) const {
     const double* upper = m_Sums[rows[j]];
     const double* lower = m_Sums[rows[j] + 1];
     double line[kSide];  // the sums at the edge's height, between whole columns
-    for (int x = 0; x < kSide; ++x) line[x] = upper[x] + down[j] * (lower[x] - upper[x]);
+    for (int x = columns[0]; x <= columns[kEdges - 1] + 1; ++x) {
+      line[x] = upper[x] + down[j] * (lower[x] - upper[x]);
+    }
     for (int i = 0; i < kEdges; ++i) {
       const int c = columns[i];
       corner[j][i] = line[c] + across[i] * (line[c + 1] - line[c]);
     }
   }
-  const double area = (static_cast<double>(x1) - x0) * (static_cast<double>(y1) - y0) / kCells;
+  const double perArea = kCells / ((static_cast<double>(x1) - x0) * (static_cast<double>(y1) - y0));
   for (int j = 0; j < kSampleSide; ++j) {
     for (int i = 0; i < kSampleSide; ++i) {
       const double sum = corner[j + 1][i + 1] - corner[j][i + 1] - corner[j + 1][i] + corner[j][i];
-      cells[j * kSampleSide + i] = static_cast<float>(sum / area);
+      cells[j * kSampleSide + i] = static_cast<float>(sum * perArea);
     }
   }
   return true;
@@ -78,12 +80,21 @@ bool WindowSampler::Sample(const CropWindow& window, float* grid) const {
 float WindowSampler::Correlate(const CropWindow& window, const float* target) const {
   float cells[kCells];
   if (!Cells(window, cells)) return Sample(window, cells) ? Correlation(cells, target) : -1;
+  constexpr int kLanes = 4;  // independent sums, so that the additions overlap
+  double sums[kLanes] = {}, squareSums[kLanes] = {}, products[kLanes] = {}, targetSums[kLanes] = {};
+  for (int i = 0; i < kCells; i += kLanes) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const double cell = cells[i + lane];
+      sums[lane] += cell;
+      squareSums[lane] += cell * cell;
+      products[lane] += cell * target[i + lane];
+      targetSums[lane] += target[i + lane];
+    }
+  }
   double sum = 0, squares = 0, product = 0, targetSum = 0;
-  for (int i = 0; i < kCells; ++i) {
-    sum += cells[i];
-    squares += static_cast<double>(cells[i]) * cells[i];
-    product += static_cast<double>(cells[i]) * target[i];
-    targetSum += target[i];
+  for (int lane = 0; lane < kLanes; ++lane) {
+    sum += sums[lane], squares += squareSums[lane];
+    product += products[lane], targetSum += targetSums[lane];
   }
   const double mean = sum / kCells;
   const double variance = squares / kCells - mean * mean;
