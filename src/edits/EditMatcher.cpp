@@ -342,7 +342,12 @@ void ProbesOf(const EditDescriptor& descriptor, const KeyIndex& index, LookupRoo
       const int hypothesis = w * kOrientationCount + o;
       TurnedKey(descriptor, w, o, room.keys[hypothesis]);
       const Key key = KeyOf(index, room.keys[hypothesis]);
-      ProbeMasks(key, kProbeBits, masks, costs);
+      // Turning a key only changes the signs of its coefficients, and a swap of the
+      // axes their places too, so the orientations of one swap share their margins
+      // and thus their masks.
+      if (o == 0 || Orientations()[o].swap != Orientations()[o - 1].swap) {
+        ProbeMasks(key, kProbeBits, masks, costs);
+      }
       // A crop window, whose key is the less certain, looks up only the likelier half of
       // the masks: of each mask and its complement (their costs add up to the whole
       // mask's) the one of the lower cost, or of the lower index on a tie.
