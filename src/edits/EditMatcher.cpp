@@ -445,13 +445,21 @@ bool Detail(const float* grid, float* detail) {
       detail[y * kSampleSide + x] = grid[y * kSampleSide + x] - sum / static_cast<float>(cells);
     }
   }
-  double sum = 0, squares = 0;
-  const int n = kSampleSide * kSampleSide;
-  for (int i = 0; i < n; ++i) sum += detail[i];
-  for (int i = 0; i < n; ++i) squares += (detail[i] - sum / n) * (detail[i] - sum / n);
+  constexpr int n = kSampleSide * kSampleSide, kLanes = 4;  // lanes: the additions overlap
+  double sums[kLanes] = {}, squareSums[kLanes] = {};
+  for (int i = 0; i < n; i += kLanes) {
+    for (int lane = 0; lane < kLanes; ++lane) sums[lane] += detail[i + lane];
+  }
+  const double mean = (sums[0] + sums[1] + sums[2] + sums[3]) / n;
+  for (int i = 0; i < n; i += kLanes) {
+    for (int lane = 0; lane < kLanes; ++lane) {
+      squareSums[lane] += (detail[i + lane] - mean) * (detail[i + lane] - mean);
+    }
+  }
+  const double squares = squareSums[0] + squareSums[1] + squareSums[2] + squareSums[3];
   if (squares < 1e-6) return false;
   const float scale = static_cast<float>(1 / std::sqrt(squares / n));
-  for (int i = 0; i < n; ++i) detail[i] = static_cast<float>((detail[i] - sum / n) * scale);
+  for (int i = 0; i < n; ++i) detail[i] = static_cast<float>((detail[i] - mean) * scale);
   return true;
 }
 
