@@ -48,26 +48,39 @@ Thumbnail ThumbnailOf(ImageRecordDB& db, ImageRecord* record) {
   return thumbnail;
 }
 
+// The thumbnails of the pending records of the batch that begins at first (none past
+// the end).
+std::vector<Thumbnail> ReadBatch(ImageRecordDB& db, const std::vector<ImageRecord*>& records,
+                                 const std::vector<size_t>& pending, size_t first) {
+  std::vector<Thumbnail> thumbnails;
+  for (size_t p = first; p < std::min(pending.size(), first + kBatch); ++p) {
+    thumbnails.push_back(ThumbnailOf(db, records[pending[p]]));
+  }
+  return thumbnails;
+}
+
 // Describes the thumbnails of the pending records into their entries, a batch at a
-// time. False when cancelled.
+// time: while helper threads describe one batch, this thread reads the next from the
+// file and then helps them. False when cancelled.
 bool DescribePending(ImageRecordDB& db, const std::vector<ImageRecord*>& records,
                      const std::vector<size_t>& pending, const EditSearchOptions& options,
                      std::vector<EditCacheEntry>& entries, std::vector<uint8_t>& described) {
   const int threads = ThreadsToUse(options.threads);
+  std::vector<Thumbnail> batch = ReadBatch(db, records, pending, 0), following;
   for (size_t start = 0; start < pending.size(); start += kBatch) {
     const size_t end = std::min(pending.size(), start + kBatch);
-    std::vector<Thumbnail> thumbnails;
-    for (size_t p = start; p < end; ++p) thumbnails.push_back(ThumbnailOf(db, records[pending[p]]));
     std::atomic<size_t> next{start};
-    RunParallel(threads, [&](bool) {
+    RunParallel(threads + 1, [&](bool caller) {
+      if (caller) following = ReadBatch(db, records, pending, end);
       for (size_t p; (p = next++) < end;) {
-        const Thumbnail& thumbnail = thumbnails[p - start];
+        const Thumbnail& thumbnail = batch[p - start];
         described[pending[p]] =
             !thumbnail.pixels.empty() &&
             ComputeEditDescriptor(thumbnail.width, thumbnail.height, thumbnail.pixels.data(),
                                   &entries[pending[p]].descriptor);
       }
     });
+    batch.swap(following);
     const int percent = static_cast<int>(100 * end / pending.size());
     if (options.progress && !options.progress("Describing thumbnails...", percent)) return false;
   }
