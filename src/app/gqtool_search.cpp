@@ -608,9 +608,15 @@ int RunSimilarCommand(const ToolArguments& args, std::ostream& out, std::ostream
       return 1;
     }
   }
+  bool outOfMemory = false;
   const std::vector<ScoredRecord> list =
       engine.SimilarList(record, first, last, BuildWeights(CurrentCriteria()),
-                         exact ? SimilarSearch::kExact : SimilarSearch::kBox);
+                         exact ? SimilarSearch::kExact : SimilarSearch::kBox, &outOfMemory);
+  if (outOfMemory) {
+    err << "gqtool similar: not enough memory to search " << positional[0] << "\n";
+    if (outside != nullptr) DestroyRecord(outside);
+    return 1;
+  }
   std::vector<std::string> stale;
   PrintSimilarList(SimilarEntries(list, existing, &stale), positional[1], format, scores, out);
   ReportStale(stale, "similar", positional[0], existing, err);

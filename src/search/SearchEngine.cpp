@@ -124,8 +124,7 @@ void SearchEngine::FillSimilar() {
   if (m_First == 0 && m_Count > 0) store(0, searchPicture);
   if (!EnsureIndex() || !m_Index.HasTree()) return;
   // The setting is a signed number kept in an unsigned word: 0 or less means a window-full.
-  const int32_t shown =
-      std::clamp(static_cast<int32_t>(g_settings.similarCount), 0, INT32_MAX / 2);
+  const int32_t shown = std::clamp(static_cast<int32_t>(g_settings.similarCount), 0, INT32_MAX / 2);
   const int32_t wanted =
       static_cast<int32_t>(std::min<int64_t>(int64_t{shown} + m_Count + 1000, m_Db.Count()));
   const WeightVector weights = BuildWeights(CurrentCriteria());
@@ -195,15 +194,23 @@ int32_t SearchEngine::DuplicateRows(int32_t columns) const {
 
 std::vector<ScoredRecord> SearchEngine::SimilarList(ImageRecord* record, int32_t first,
                                                     int32_t last, const WeightVector& weights,
-                                                    SimilarSearch search) {
+                                                    SimilarSearch search, bool* outOfMemory) {
   std::vector<ScoredRecord> list;
-  if (record == nullptr || !EnsureIndex() || !m_Index.HasTree()) return list;
+  if (outOfMemory) *outOfMemory = false;
+  auto failed = [&] {
+    if (outOfMemory) *outOfMemory = true;
+    return list;
+  };
+  if (record == nullptr) return list;
+  if (!EnsureIndex()) return failed();
+  if (!m_Index.HasTree()) return list;
   std::vector<ScoredRecord> results;
   if (search == SimilarSearch::kExact) {
     if (!m_ExactValid) m_ExactValid = m_Exact.Build(m_Db);
-    if (!m_ExactValid) return list;
+    if (!m_ExactValid) return failed();
     const int64_t places = std::min<int64_t>(int64_t{last} + 1, m_Db.Count());
     results = m_Exact.Nearest(m_Db, record->m_Signature, weights, static_cast<int32_t>(places));
+    if (results.empty() && places > 0) return failed();  // it ran out of memory
   } else {
     const int32_t wanted =
         static_cast<int32_t>(std::min<int64_t>(int64_t{last} + 2000, m_Db.Count()));

@@ -82,10 +82,12 @@ class SearchEngine {
   std::string SimilarText(ImageRecord* record, int32_t first, int32_t last,
                           const WeightVector& weights);
   // The same list as records with their distances; kExact gives the true nearest
-  // records (an empty list when memory runs out).
+  // records. Empty, with *outOfMemory set, when memory runs out for the index or the
+  // packed copy the search needs.
   std::vector<ScoredRecord> SimilarList(ImageRecord* record, int32_t first, int32_t last,
                                         const WeightVector& weights,
-                                        SimilarSearch search = SimilarSearch::kBox);
+                                        SimilarSearch search = SimilarSearch::kBox,
+                                        bool* outOfMemory = nullptr);
 
  private:
   // Walks the group list in the grid of the groups-on-their-own-rows layout: each record

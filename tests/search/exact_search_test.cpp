@@ -1,7 +1,12 @@
 // The exact similar search against brute force (every record scored, all sorted in path
 // order with SortResults), for each scan variant the processor runs.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <functional>
 #include <random>
 
 #include "search/ExactSearch.h"
@@ -237,6 +242,44 @@ TEST(ExactSearch, EngineListFollowsTheDatabase) {
   const std::vector<ScoredRecord> after =
       fixture.engine->SimilarList(picture, 1, 20, weights, SimilarSearch::kExact);
   EXPECT_TRUE(SameList(after, expected(1, 20)));
+}
+
+// Whether check holds in a child process whose address space may grow by 1 MiB at most.
+bool HoldsWithLittleMemory(const std::function<bool()>& check) {
+  const pid_t child = fork();
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const auto limit = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + (1 << 20));
+    const rlimit cap{limit, limit};
+    _exit(setrlimit(RLIMIT_AS, &cap) == 0 && check() ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+TEST(ExactSearch, RunningOutOfMemoryIsToldFromAnEmptyList) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
+#endif
+  std::mt19937 random(5);
+  test::SearchFixture fixture;
+  Fill(fixture, Values::kUniform, 50000, random);
+  ImageRecord* picture = fixture.db.RecordsByPath()[3];
+  const WeightVector weights = DefaultWeights();
+  auto outOfMemory = [&](SimilarSearch search) {
+    bool failed = false;
+    return fixture.engine->SimilarList(picture, 1, 20, weights, search, &failed).empty() && failed;
+  };
+  EXPECT_TRUE(HoldsWithLittleMemory([&] { return outOfMemory(SimilarSearch::kBox); }));
+  // With the index built, the exact search's packed copy is what does not fit.
+  bool failed = true;
+  EXPECT_EQ(
+      fixture.engine->SimilarList(picture, 1, 20, weights, SimilarSearch::kBox, &failed).size(),
+      20u);
+  EXPECT_FALSE(failed);
+  EXPECT_TRUE(HoldsWithLittleMemory([&] { return outOfMemory(SimilarSearch::kExact); }));
 }
 
 }  // namespace
