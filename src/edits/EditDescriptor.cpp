@@ -90,18 +90,6 @@ void WholeFrame(const uint8_t* base, float* grid) {
   }
 }
 
-// Moves the grid to mean 0 and standard deviation 1; false when it is flat.
-bool Normalise(float* grid, int cells) {
-  double sum = 0, squares = 0;
-  for (int i = 0; i < cells; ++i) sum += grid[i];
-  const double mean = sum / cells;
-  for (int i = 0; i < cells; ++i) squares += (grid[i] - mean) * (grid[i] - mean);
-  const double deviation = std::sqrt(squares / cells);
-  if (deviation < 0.5) return false;  // under half a grey level: nothing to match
-  for (int i = 0; i < cells; ++i) grid[i] = static_cast<float>((grid[i] - mean) / deviation);
-  return true;
-}
-
 // cos(pi (2x + 1) u / (2 kSampleSide)) for u below kCoefficientSide.
 struct CosineTable {
   CosineTable() {
@@ -115,6 +103,17 @@ struct CosineTable {
 };
 
 }  // namespace
+
+bool Normalise(float* grid, int cells) {
+  double sum = 0, squares = 0;
+  for (int i = 0; i < cells; ++i) sum += grid[i];
+  const double mean = sum / cells;
+  for (int i = 0; i < cells; ++i) squares += (grid[i] - mean) * (grid[i] - mean);
+  const double deviation = std::sqrt(squares / cells);
+  if (deviation < 0.5) return false;  // under half a grey level: nothing to match
+  for (int i = 0; i < cells; ++i) grid[i] = static_cast<float>((grid[i] - mean) / deviation);
+  return true;
+}
 
 CropWindow WindowAt(int index) {
   if (index <= 0) return {};

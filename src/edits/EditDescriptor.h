@@ -41,6 +41,10 @@ bool ComputeEditDescriptor(int width, int height, const uint8_t* bgr, EditDescri
 // deviation 1. False when it is flat.
 bool SampleWindow(const EditDescriptor& descriptor, const CropWindow& window, float* grid);
 
+// Moves a grid of `cells` values to mean 0 and standard deviation 1; false when it is
+// flat (a standard deviation below half a grey level).
+bool Normalise(float* grid, int cells);
+
 // The coefficients without c(0, 0) of a kSampleSide grid (index as in the keys).
 void WindowCoefficients(const float* grid, float* coefficients);
 

@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <tuple>
@@ -20,7 +19,7 @@
 namespace gq {
 namespace {
 
-constexpr int kSignBits = 15;  // the key: signs of the coefficients with u, v below 4
+constexpr int kSignBits = kKeyLength;  // the key: signs of the coefficients (u, v below 4)
 // and whether the magnitudes of the lowest ones, c(1, 0), c(0, 1), c(1, 1), c(2, 0) and
 // c(0, 2), pass their medians over the pictures (so that buckets stay small)
 constexpr int kMagnitudeBits = 5;
@@ -33,15 +32,16 @@ constexpr int kFilingBits = 2;            // the same for the keys a picture is 
 constexpr float kCandidateCosine = 0.8f;  // coefficient agreement a candidate needs
 // The same as a least product of two keys (unit vectors times 127).
 constexpr int32_t kCandidateDot = static_cast<int32_t>(kCandidateCosine * 127 * 127) + 1;
-constexpr float kFloorCorrelation = 0.75f;    // below this a window is not worth fitting
-constexpr float kFloorDetail = 0.35f;         // nor when its fine detail is below this
-constexpr float kMaxCut = 0.2f;               // a fitted window cuts at most this per side
-constexpr float kCropLimit = 0.025f;          // a fitted cut beyond this counts as a crop
-constexpr float kAcceptCorrelation = 0.9f;    // an edited copy correlates at least this
-constexpr float kAcceptDetail = 0.8f;         // and its fine detail at least this
-constexpr float kMidFitDetail = 0.5f;         // before the finest step of a fit, at least this
-constexpr size_t kCandidatesPerPicture = 16;  // the most other pictures a picture confirms
-constexpr int kChunk = 128;                   // pictures a thread takes at a time
+constexpr float kFloorCorrelation = 0.75f;         // below this a window is not worth fitting
+constexpr float kFloorDetail = 0.35f;              // nor when its fine detail is below this
+constexpr float kMaxCut = 0.2f;                    // a fitted window cuts at most this per side
+constexpr float kCropLimit = 0.025f;               // a fitted cut beyond this counts as a crop
+constexpr float kAcceptCorrelation = 0.9f;         // an edited copy correlates at least this
+constexpr float kAcceptDetail = 0.8f;              // and its fine detail at least this
+constexpr float kMidFitDetail = 0.5f;              // before the finest step of a fit, at least this
+constexpr size_t kCandidatesPerPicture = 16;       // the most other pictures a picture confirms
+constexpr int kChunk = 128;                        // pictures a thread takes at a time
+constexpr int kCells = kSampleSide * kSampleSide;  // of a window's sample
 
 // A picture filed in the index, with its whole frame's coefficients at hand.
 struct Filed {
@@ -63,19 +63,6 @@ struct Key {
   uint32_t bits = 0;
   int margins[kKeyBits];
 };
-
-// The places of the key's coefficients among all.
-constexpr std::array<int, kSignBits> SignCoefficients() {
-  std::array<int, kSignBits> places{};
-  int n = 0;
-  for (int v = 0; v < 4; ++v) {
-    for (int u = 0; u < 4; ++u) {
-      if (u + v > 0) places[n++] = v * kCoefficientSide + u - 1;
-    }
-  }
-  return places;
-}
-constexpr std::array<int, kSignBits> kSignCoefficients = SignCoefficients();
 
 bool Usable(const EditDescriptor* descriptor) { return descriptor && !descriptor->flat; }
 
@@ -103,7 +90,7 @@ int32_t KeyDot(const int8_t* a, const int8_t* b) {
 Key KeyOf(const KeyIndex& index, const int8_t* coefficients) {
   Key key;
   for (int bit = 0; bit < kSignBits; ++bit) {
-    const int c = coefficients[kSignCoefficients[bit]];
+    const int c = coefficients[bit];
     key.bits |= (c > 0 ? 1u : 0u) << bit;
     key.margins[bit] = std::abs(c);
   }
@@ -445,28 +432,28 @@ bool Detail(const float* grid, float* detail) {
       detail[y * kSampleSide + x] = grid[y * kSampleSide + x] - sum / static_cast<float>(cells);
     }
   }
-  constexpr int n = kSampleSide * kSampleSide, kLanes = 4;  // lanes: the additions overlap
+  constexpr int kLanes = 4;  // independent sums, so that the additions overlap
   double sums[kLanes] = {}, squareSums[kLanes] = {};
-  for (int i = 0; i < n; i += kLanes) {
+  for (int i = 0; i < kCells; i += kLanes) {
     for (int lane = 0; lane < kLanes; ++lane) sums[lane] += detail[i + lane];
   }
-  const double mean = (sums[0] + sums[1] + sums[2] + sums[3]) / n;
-  for (int i = 0; i < n; i += kLanes) {
+  const double mean = (sums[0] + sums[1] + sums[2] + sums[3]) / kCells;
+  for (int i = 0; i < kCells; i += kLanes) {
     for (int lane = 0; lane < kLanes; ++lane) {
       squareSums[lane] += (detail[i + lane] - mean) * (detail[i + lane] - mean);
     }
   }
   const double squares = squareSums[0] + squareSums[1] + squareSums[2] + squareSums[3];
   if (squares < 1e-6) return false;
-  const float scale = static_cast<float>(1 / std::sqrt(squares / n));
-  for (int i = 0; i < n; ++i) detail[i] = static_cast<float>((detail[i] - mean) * scale);
+  const float scale = static_cast<float>(1 / std::sqrt(squares / kCells));
+  for (int i = 0; i < kCells; ++i) detail[i] = static_cast<float>((detail[i] - mean) * scale);
   return true;
 }
 
 // The detail correlation of a sample of from (null when flat), turned, with the detail
 // of to (targetDetail); -1 when either has none.
 float DetailScore(const float* sample, const float* targetDetail, int orientation) {
-  float turned[kSampleSide * kSampleSide], detail[kSampleSide * kSampleSide];
+  float turned[kCells], detail[kCells];
   if (targetDetail == nullptr || sample == nullptr) return -1;
   OrientGrid(sample, kSampleSide, Orientations()[orientation], turned);
   if (!Detail(turned, detail)) return -1;
@@ -512,13 +499,13 @@ void FitWindow(const WindowSampler& sampler, const float* target, float step, Ed
 bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
                        const float* startSample, const EditDescriptor& to, int orientation,
                        const CropWindow& start, EditFit* fit) {
-  float target[kSampleSide * kSampleSide], targetDetail[kSampleSide * kSampleSide];
+  float target[kCells], targetDetail[kCells];
   if (!SampleWindow(to, CropWindow(), target)) return false;
   fit->window = start;
   fit->correlation = -1;
   fit->detail = -1;
   if (startSample == nullptr) return false;
-  float turned[kSampleSide * kSampleSide], detail[kSampleSide * kSampleSide];
+  float turned[kCells], detail[kCells];
   OrientGrid(startSample, kSampleSide, Orientations()[orientation], turned);
   fit->correlation = Correlation(turned, target);
   if (fit->correlation < kFloorCorrelation) return false;
@@ -529,12 +516,12 @@ bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
   const bool whole = std::max({start.left, start.right, start.top, start.bottom}) == 0;
   if (whole && fit->correlation >= kAcceptCorrelation && fit->detail >= kAcceptDetail) return true;
   // The target turned back, so that windows of from are scored without turning them.
-  float targetBack[kSampleSide * kSampleSide];
+  float targetBack[kCells];
   OrientGrid(target, kSampleSide, Orientations()[InverseOrientation(orientation)], targetBack);
   for (float step : {0.04f, 0.02f}) FitWindow(sampler, targetBack, step, fit);
   // By now the fine detail of a picture that merely looks alike lags far behind an
   // edited copy's, so the finest step is spared it.
-  float sample[kSampleSide * kSampleSide];
+  float sample[kCells];
   if (DetailScore(sampler.Sample(fit->window, sample) ? sample : nullptr, detailOfTo, orientation) <
       kMidFitDetail) {
     return false;
@@ -545,8 +532,6 @@ bool ConfirmFromSample(const EditDescriptor& from, const WindowSampler& sampler,
                             orientation);
   return fit->detail >= kAcceptDetail;
 }
-
-constexpr int kCells = kSampleSide * kSampleSide;
 
 // The samples of a picture's windows and their detail, each made when first asked for.
 class WindowSamples {
@@ -703,7 +688,7 @@ std::vector<EditMatch> OnePerPair(std::vector<EditMatch> matches) {
 
 bool ConfirmEdit(const EditDescriptor& from, const EditDescriptor& to, int orientation,
                  const CropWindow& start, EditFit* fit) {
-  float sample[kSampleSide * kSampleSide];
+  float sample[kCells];
   const bool usable = SampleWindow(from, start, sample);
   WindowSampler sampler;
   sampler.Reset(from);

@@ -67,14 +67,7 @@ bool WindowSampler::Cells(const CropWindow& window, float* cells) const {
 
 bool WindowSampler::Sample(const CropWindow& window, float* grid) const {
   if (!Cells(window, grid)) return SampleWindow(*m_Picture, window, grid);
-  double sum = 0, squares = 0;
-  for (int i = 0; i < kCells; ++i) sum += grid[i];
-  const double mean = sum / kCells;
-  for (int i = 0; i < kCells; ++i) squares += (grid[i] - mean) * (grid[i] - mean);
-  const double deviation = std::sqrt(squares / kCells);
-  if (deviation < 0.5) return false;  // as SampleWindow: under half a grey level is flat
-  for (int i = 0; i < kCells; ++i) grid[i] = static_cast<float>((grid[i] - mean) / deviation);
-  return true;
+  return Normalise(grid, kCells);
 }
 
 float WindowSampler::Correlate(const CropWindow& window, const float* target) const {

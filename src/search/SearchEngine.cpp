@@ -124,7 +124,8 @@ void SearchEngine::FillSimilar() {
   if (m_First == 0 && m_Count > 0) store(0, searchPicture);
   if (!EnsureIndex() || !m_Index.HasTree()) return;
   // The setting is a signed number kept in an unsigned word: 0 or less means a window-full.
-  const int32_t shown = std::clamp(static_cast<int32_t>(g_settings.similarCount), 0, INT32_MAX / 2);
+  const int32_t shown =
+      std::clamp(static_cast<int32_t>(g_settings.similarCount), 0, INT32_MAX / 2);
   const int32_t wanted =
       static_cast<int32_t>(std::min<int64_t>(int64_t{shown} + m_Count + 1000, m_Db.Count()));
   const WeightVector weights = BuildWeights(CurrentCriteria());
